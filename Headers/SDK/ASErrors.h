@@ -1,0 +1,28 @@
+// Error codes the host raises; ASGetErrorString gives the host's text for each.
+#ifndef TVP_SDK_ASERRORS_H
+#define TVP_SDK_ASERRORS_H
+
+#include "ASTypes.h"
+
+enum {
+  kASErrNone = 0,
+  kASErrGeneral = 0x40000001,      // "An internal error occurred."
+  kASErrNoMemory = 0x40000002,     // "Out of memory."
+  kASErrBadParameter = 0x40000003, // "Bad parameter."
+  kASErrCancelled = 0x40000004,    // "The operation was cancelled."
+  kASErrNoMenubar = 0x40000005,    // "The application has no menu bar."
+  kASErrFileNotFound = 0x40010001,
+  kASErrFileOpen = 0x40010002,
+  kASErrFileRead = 0x40010003,
+  kASErrFileWrite = 0x40010004,
+  kASErrFilePermission = 0x40010005,
+  kASErrDiskFull = 0x40010006,
+  kASErrDocDamaged = 0x40020001,
+  kASErrDocEncrypted = 0x40020002,
+  kASErrDocNoFile = 0x40020003,
+  kASErrMetadata = 0x40020004,
+  kASErrFontNotFound = 0x40030001,
+  kASErrPageContent = 0x40030002,
+};
+
+#endif

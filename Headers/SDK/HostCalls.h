@@ -1,0 +1,120 @@
+// The host's function tables, each declared once as a list of its calls.
+//
+// Every row is X(Table, ResultType, Name, MinimumVersion, (Parameters)). The lists generate the
+// tables' structs (HostTables.h), the host's filling of them, and the plug-in's call objects
+// (PIHost.h). A minimum version of 0 means the call carries no version assertion.
+#ifndef TVP_SDK_HOSTCALLS_H
+#define TVP_SDK_HOSTCALLS_H
+
+#include "ASTypes.h"
+
+// Table name, version the plug-in requires at load.
+#define TVP_HOST_TABLES(T)      \
+  T(AcroSupport, 0x00080000)    \
+  T(Core, 0x00050000)           \
+  T(Cos, 0x00060000)            \
+  T(PDModel, 0x00060000)        \
+  T(PDFEditWrite, 0x00060000)   \
+  T(PDFEditRead, 0x00060000)    \
+  T(PDSysFont, 0x00040000)      \
+  T(PagePDEContent, 0x00060000) \
+  T(AcroView, 0x00060000)       \
+  T(PDSWrite, 0x00060000)       \
+  T(PDSRead, 0x00060000)        \
+  T(Macintosh, 0x00020002)      \
+  T(ASExtra, 0x00060000)        \
+  T(PDMetadata, 0x00060000)     \
+  T(AcroColorHFT, 0x00060000)
+
+// Exceptions, atoms, callbacks and table lookup.
+#define TVP_CALLS_Core(X)                                                                    \
+  X(Core, void, ASPushExceptionFrame, 0x00020000, (void* frame, ACRestoreProc restoreProc)) \
+  X(Core, void, ASPopExceptionFrame, 0x00020000, (void))                                    \
+  X(Core, void, ASRaise, 0x00020000, (ASErrorCode error))                                   \
+  X(Core, ASErrorCode, ASGetExceptionErrorCode, 0x00020000, (void))                         \
+  X(Core, ASAtom, ASAtomFromString, 0x00020000, (const char* name))                         \
+  X(Core, const char*, ASAtomGetString, 0x00020000, (ASAtom atom))                          \
+  X(Core, ASCallback, ASCallbackCreate, 0x00020000, (ASExtension owner, void* proc))        \
+  X(Core, void, ASCallbackDestroy, 0x00020000, (ASCallback callback))                       \
+  X(Core, const void*, ASExtensionMgrGetHFT, 0, (ASAtom name, ASUns32 version))
+
+// Memory and error texts carry no assertion.
+#define TVP_CALLS_AcroSupport(X)                             \
+  X(AcroSupport, void*, ASmalloc, 0, (ASSize_t size))        \
+  X(AcroSupport, void, ASfree, 0, (void* block))             \
+  X(AcroSupport, const char*, ASGetErrorString, 0,           \
+    (ASErrorCode error, char* buffer, ASSize_t bufferSize))
+
+// Host texts.
+#define TVP_CALLS_ASExtra(X)                                                                    \
+  X(ASExtra, ASText, ASTextNew, 0x00050000, (void))                                             \
+  X(ASExtra, ASText, ASTextFromEncoded, 0x00050000, (const char* bytes, ASHostEncoding encoding)) \
+  X(ASExtra, void, ASTextSetEncoded, 0x00050000,                                                \
+    (ASText text, const char* bytes, ASHostEncoding encoding))                                  \
+  X(ASExtra, char*, ASTextGetEncodedCopy, 0x00050000, (ASText text, ASHostEncoding encoding))   \
+  X(ASExtra, void, ASTextDestroy, 0x00050000, (ASText text))
+
+// Application, menus, alerts and windows.
+#define TVP_CALLS_AcroView(X)                                                                 \
+  X(AcroView, AVMenubar, AVAppGetMenubar, 0x00020000, (void))                                 \
+  X(AcroView, AVMenu, AVMenubarAcquireMenuByName, 0x00020000,                                 \
+    (AVMenubar menubar, const char* name))                                                    \
+  X(AcroView, void, AVMenubarAddMenu, 0x00020000,                                             \
+    (AVMenubar menubar, AVMenu menu, AVMenuIndex position))                                   \
+  X(AcroView, AVMenu, AVMenuNew, 0x00020000,                                                  \
+    (const char* title, const char* name, ASExtension owner))                                 \
+  X(AcroView, void, AVMenuRelease, 0x00020000, (AVMenu menu))                                 \
+  X(AcroView, void, AVMenuAddMenuItem, 0x00020000,                                            \
+    (AVMenu menu, AVMenuItem item, AVMenuIndex position))                                     \
+  X(AcroView, AVMenuItem, AVMenuItemNew, 0x00020000,                                          \
+    (const char* title, const char* name, AVMenu submenu, ASBool longMenusOnly,               \
+     char shortcut, AVFlagBits16 flags, AVIcon icon, ASExtension owner))                      \
+  X(AcroView, void, AVMenuItemRelease, 0x00020000, (AVMenuItem item))                         \
+  X(AcroView, void, AVMenuItemSetExecuteProc, 0x00020000,                                     \
+    (AVMenuItem item, ASCallback executeProc, void* clientData))                              \
+  X(AcroView, void, AVMenuItemSetComputeEnabledProc, 0x00020000,                              \
+    (AVMenuItem item, ASCallback computeEnabledProc, void* clientData))                       \
+  X(AcroView, AVDoc, AVAppGetActiveDoc, 0x00020000, (void))                                   \
+  X(AcroView, ASHostEncoding, AVAppGetLanguageEncoding, 0x00020000, (void))                   \
+  X(AcroView, void, AVAlertNote, 0x00020000, (const char* message))                           \
+  X(AcroView, ASInt32, AVAlert, 0x00020000,                                                   \
+    (ASInt32 iconType, const char* message, const char* button1, const char* button2,        \
+     const char* button3, ASBool beep))                                                       \
+  X(AcroView, PDDoc, AVDocGetPDDoc, 0x00020000, (AVDoc doc))                                  \
+  X(AcroView, AVWindow, AVWindowNewFromPlatformThing, 0x00060000,                             \
+    (AVWindowLayer layer, AVFlagBits32 flags, AVWindowHandler handler, ASExtension owner,     \
+     void* platformThing))                                                                    \
+  X(AcroView, void, AVWindowDestroy, 0x00020000, (AVWindow window))
+
+// Tables required at load whose calls the plug-in does not use yet.
+#define TVP_CALLS_Cos(X)
+#define TVP_CALLS_PDModel(X)
+#define TVP_CALLS_PDFEditWrite(X)
+#define TVP_CALLS_PDFEditRead(X)
+#define TVP_CALLS_PDSysFont(X)
+#define TVP_CALLS_PagePDEContent(X)
+#define TVP_CALLS_PDSWrite(X)
+#define TVP_CALLS_PDSRead(X)
+#define TVP_CALLS_Macintosh(X)
+#define TVP_CALLS_PDMetadata(X)
+#define TVP_CALLS_AcroColorHFT(X)
+
+// Every call of every table, for code that treats them alike.
+#define TVP_ALL_HOST_CALLS(X)  \
+  TVP_CALLS_AcroSupport(X)     \
+  TVP_CALLS_Core(X)            \
+  TVP_CALLS_Cos(X)             \
+  TVP_CALLS_PDModel(X)         \
+  TVP_CALLS_PDFEditWrite(X)    \
+  TVP_CALLS_PDFEditRead(X)     \
+  TVP_CALLS_PDSysFont(X)       \
+  TVP_CALLS_PagePDEContent(X)  \
+  TVP_CALLS_AcroView(X)        \
+  TVP_CALLS_PDSWrite(X)        \
+  TVP_CALLS_PDSRead(X)         \
+  TVP_CALLS_Macintosh(X)       \
+  TVP_CALLS_ASExtra(X)         \
+  TVP_CALLS_PDMetadata(X)      \
+  TVP_CALLS_AcroColorHFT(X)
+
+#endif

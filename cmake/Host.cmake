@@ -1,0 +1,35 @@
+# The host layer (a library, so tests can drive it in-process) and the pdfhost program.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(QPDF REQUIRED IMPORTED_TARGET libqpdf)
+pkg_check_modules(EXEMPI REQUIRED IMPORTED_TARGET exempi-2.0)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+
+add_library(pdfhost_core STATIC
+  host/Host.cpp
+  host/HostCalls.cpp
+  host/support/Atoms.cpp
+  host/support/Errors.cpp
+  host/support/EventLog.cpp
+  host/support/Texts.cpp
+  host/app/HostUi.cpp
+  host/app/Menus.cpp
+  host/app/Plugins.cpp
+  host/documents/Documents.cpp
+)
+target_include_directories(pdfhost_core PUBLIC host Headers/SDK)
+target_link_libraries(pdfhost_core PUBLIC PkgConfig::QPDF PkgConfig::EXEMPI PkgConfig::GTK3 ${CMAKE_DL_LIBS})
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/host/pdfhost/MainWindow.cpp) #TEMP
+add_library(pdfhost_gui STATIC
+  host/pdfhost/GtkUi.cpp
+  host/pdfhost/MainWindow.cpp
+  host/pdfhost/CommandLine.cpp
+)
+target_include_directories(pdfhost_gui PUBLIC host/pdfhost)
+target_link_libraries(pdfhost_gui PUBLIC pdfhost_core)
+
+add_executable(pdfhost host/pdfhost/main.cpp)
+target_link_libraries(pdfhost PRIVATE pdfhost_gui)
+endif() #TEMP
+# The plug-ins the build makes sit beside pdfhost, where it looks by default.
+set(TVP_PLUGIN_DIR ${CMAKE_BINARY_DIR}/plug_ins)

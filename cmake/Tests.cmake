@@ -1,0 +1,40 @@
+# Test suites: the host layer in-process, the plug-in's own code in-process, the plug-in module
+# loaded by the host, and pdfhost end to end.
+
+# Plug-in modules that misbehave at start-up, for the loader's refusals.
+foreach(fixture no_entry refuses_handshake)
+  add_library(fixture_${fixture} MODULE tests/fixtures/${fixture}_plugin.cpp)
+  target_include_directories(fixture_${fixture} PRIVATE Headers/SDK)
+  set_target_properties(fixture_${fixture} PROPERTIES PREFIX ""
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test_plug_ins/${fixture})
+endforeach()
+
+add_executable(test_host
+  tests/host/test_support.cpp
+  tests/host/test_menus_and_alerts.cpp
+  tests/host/test_plugin_loading.cpp
+)
+target_link_libraries(test_host PRIVATE pdfhost_core GTest::gtest_main)
+target_compile_definitions(test_host PRIVATE
+  TVP_PLUGIN_PATH="$<TARGET_FILE:TovarinAdTicket>"
+  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+add_dependencies(test_host TovarinAdTicket)
+gtest_discover_tests(test_host DISCOVERY_MODE PRE_TEST)
+
+add_executable(test_plugin tests/plugin/test_host_conventions.cpp)
+target_link_libraries(test_plugin PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
+target_compile_definitions(test_plugin PRIVATE
+  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+gtest_discover_tests(test_plugin DISCOVERY_MODE PRE_TEST)
+
+if(TARGET pdfhost) #TEMP
+add_executable(test_pdfhost tests/e2e/test_pdfhost.cpp)
+target_link_libraries(test_pdfhost PRIVATE GTest::gtest_main)
+target_compile_definitions(test_pdfhost PRIVATE
+  TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
+  TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
+  TVP_FIXTURE_DIR="${CMAKE_BINARY_DIR}/test_plug_ins"
+  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake)
+gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST)
+endif() #TEMP

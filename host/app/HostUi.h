@@ -1,0 +1,56 @@
+// How the host talks to its user: alerts, questions and file dialogs. The interactive host shows
+// GTK dialogs; the headless host answers each from a script of answers.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pdfhost {
+
+class EventLog;
+
+struct AlertRequest {
+  int icon = 0;
+  std::string message;
+  std::vector<std::string> buttons;  // the titles of the buttons, first button first
+};
+
+// What a user did with an alert: the 1-based button, and the answer as the log records it.
+struct AlertResult {
+  int button = 1;
+  std::string answer;
+};
+
+class HostUi {
+ public:
+  virtual ~HostUi() = default;
+  // Shows a message with one button.
+  virtual AlertResult note(const std::string& message) = 0;
+  // Shows a message with up to three buttons; returns the one chosen.
+  virtual AlertResult alert(const AlertRequest& request) = 0;
+};
+
+// The headless host's user: takes each answer from the next line of a script. When the lines run
+// out, a question is answered with its last button ("No"), a note is acknowledged, and the
+// answer says so.
+class ScriptedUi : public HostUi {
+ public:
+  explicit ScriptedUi(std::deque<std::string> answers) : answers_(std::move(answers)) {}
+  // Reads the answers of a file, one per line; blank lines and CR line ends are skipped.
+  static std::optional<std::deque<std::string>> readAnswers(const std::string& path);
+
+  AlertResult note(const std::string& message) override;
+  AlertResult alert(const AlertRequest& request) override;
+  std::size_t remaining() const { return answers_.size(); }
+
+ protected:
+  // The next answer, or nothing when the script is used up.
+  std::optional<std::string> nextAnswer();
+
+ private:
+  std::deque<std::string> answers_;
+};
+
+}  // namespace pdfhost

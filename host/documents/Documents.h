@@ -1,0 +1,47 @@
+// Documents the host has open: a PDF document (PDDoc) read with qpdf, and the view of it the
+// user works in (AVDoc). The last document opened is the active one.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ASTypes.h"
+
+class QPDF;
+
+struct _t_PDDoc {
+  std::string path;  // the file it was read from; empty for a document never saved
+  std::unique_ptr<QPDF> pdf;
+  ~_t_PDDoc();
+};
+
+struct _t_AVDoc {
+  std::unique_ptr<_t_PDDoc> pdDoc;
+};
+
+namespace pdfhost {
+
+// Why a file could not be opened as a document.
+struct OpenFailure {
+  std::string message;  // one line that names the file
+};
+
+class DocumentList {
+ public:
+  // Opens a PDF file as the new active document. On failure nothing is added and the reason is
+  // returned; nothing is written to the file either way.
+  AVDoc open(const std::string& path, OpenFailure* failure);
+  // Closes a document; the one opened before it becomes active. Unknown documents are ignored.
+  void close(AVDoc doc);
+  void closeAll() { docs_.clear(); }
+  // The active document, or null when none is open.
+  AVDoc active() const { return docs_.empty() ? nullptr : docs_.back().get(); }
+  bool contains(AVDoc doc) const;
+  std::size_t count() const { return docs_.size(); }
+
+ private:
+  std::vector<std::unique_ptr<_t_AVDoc>> docs_;
+};
+
+}  // namespace pdfhost

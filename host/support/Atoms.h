@@ -1,0 +1,26 @@
+// Host atoms: strings interned for the host's lifetime, numbered from 1.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "ASTypes.h"
+
+namespace pdfhost {
+
+class AtomTable {
+ public:
+  // The atom of a string, interning it on first use. Raises nothing; atoms are never freed.
+  ASAtom intern(const std::string& name);
+  // The string of an atom, or null for an atom this table never handed out.
+  const char* name(ASAtom atom) const;
+  // Whether the string is already interned, without interning it.
+  bool contains(const std::string& name) const { return ids_.count(name) != 0; }
+
+ private:
+  std::vector<std::string> names_{""};  // row 0 is ASAtomNull
+  std::unordered_map<std::string, ASAtom> ids_;
+};
+
+}  // namespace pdfhost

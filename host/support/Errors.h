@@ -1,0 +1,75 @@
+// Host errors: their texts, the stack of exception frames, and raising.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ASErrors.h"
+#include "ASTypes.h"
+
+namespace pdfhost {
+
+// The host's text for an error code; unknown codes get a text that names the code.
+std::string errorText(ASErrorCode error);
+
+// A raise that no plug-in frame took; the host frame around the current callback catches it.
+class HostError : public std::runtime_error {
+ public:
+  explicit HostError(ASErrorCode error);
+  ASErrorCode code() const { return code_; }
+
+ private:
+  ASErrorCode code_;
+};
+
+class ExceptionFrames {
+ public:
+  // Reports each raise: the code and whether a plug-in frame took it.
+  using RaiseObserver = std::function<void(ASErrorCode, bool caughtByPlugin)>;
+
+  void setObserver(RaiseObserver observer) { observer_ = std::move(observer); }
+
+  // A plug-in's frame: a raise calls its restore procedure, which throws to the plug-in's handler.
+  void pushPluginFrame(void* record, ACRestoreProc restore);
+  // Pops the top frame. Popping an empty stack is ignored: nothing the host holds is at stake.
+  void pop();
+  std::size_t depth() const { return frames_.size(); }
+  // Drops frames above a depth: a callback that returned without popping its frames.
+  void truncate(std::size_t depth);
+
+  // Records the code, then gives control to the top frame: a plug-in frame's restore procedure,
+  // or the host's own frame (by throwing HostError). Never returns.
+  [[noreturn]] void raise(ASErrorCode error);
+  ASErrorCode lastError() const { return lastError_; }
+
+  // The host's own frame around a callback it makes; restores the stack depth on every path.
+  class HostFrame {
+   public:
+    explicit HostFrame(ExceptionFrames& frames);
+    ~HostFrame();
+    HostFrame(const HostFrame&) = delete;
+    HostFrame& operator=(const HostFrame&) = delete;
+
+   private:
+    ExceptionFrames& frames_;
+    std::size_t depth_;
+  };
+
+ private:
+  struct Frame {
+    bool plugin;
+    void* record;
+    ACRestoreProc restore;
+  };
+  std::vector<Frame> frames_;
+  ASErrorCode lastError_ = kASErrNone;
+  RaiseObserver observer_;
+};
+
+// Copies an error's text into a caller's buffer, cut to fit with its NUL; returns the buffer.
+const char* copyErrorText(ASErrorCode error, char* buffer, std::size_t bufferSize);
+
+}  // namespace pdfhost

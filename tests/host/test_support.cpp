@@ -1,0 +1,183 @@
+// Atoms, error texts, exception frames and texts of the host.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "Host.h"
+#include "app/HostUi.h"
+#include "support/Atoms.h"
+#include "support/Errors.h"
+#include "support/Texts.h"
+
+using namespace pdfhost;
+
+TEST(Atoms, SameStringGivesSameAtomAndBack)
+{
+  AtomTable atoms;
+  ASAtom first = atoms.intern("ZEKT:TVPMetadata");
+  EXPECT_NE(first, ASAtomNull);
+  EXPECT_EQ(atoms.intern("ZEKT:TVPMetadata"), first);
+  EXPECT_NE(atoms.intern("ZEKT:Tovarin"), first);
+  EXPECT_STREQ(atoms.name(first), "ZEKT:TVPMetadata");
+  EXPECT_EQ(atoms.name(ASAtomNull), nullptr);
+  EXPECT_EQ(atoms.name(999), nullptr);
+}
+
+TEST(ErrorTexts, CopiedWhole)
+{
+  char buffer[256];
+  EXPECT_EQ(copyErrorText(kASErrFileNotFound, buffer, sizeof buffer), buffer);
+  EXPECT_STREQ(buffer, "The file could not be found.");
+}
+
+TEST(ErrorTexts, CutToTheBufferWithItsTerminator)
+{
+  char buffer[9];
+  std::memset(buffer, 'x', sizeof buffer);
+  copyErrorText(kASErrFileNotFound, buffer, 5);
+  EXPECT_STREQ(buffer, "The ");
+  EXPECT_EQ(buffer[5], 'x') << "nothing written past the given size";
+  EXPECT_EQ(copyErrorText(kASErrFileNotFound, buffer, 0), buffer);
+}
+
+TEST(ErrorTexts, UnknownCodeNamesTheCode)
+{
+  EXPECT_EQ(errorText(0x12345), "An unknown error occurred (0x00012345).");
+}
+
+namespace {
+struct PluginThrow {
+  void* record;
+};
+void throwingRestore(void* record)
+{
+  throw PluginThrow{record};
+}
+void returningRestore(void*) {}
+}  // namespace
+
+TEST(ExceptionFrames, RaiseGoesToThePluginFrameOnTop)
+{
+  ExceptionFrames frames;
+  int record = 0;
+  bool caughtByPlugin = false;
+  frames.setObserver([&](ASErrorCode, bool byPlugin) { caughtByPlugin = byPlugin; });
+  frames.pushPluginFrame(&record, throwingRestore);
+  try {
+    frames.raise(kASErrFileRead);
+    FAIL() << "raise returned";
+  } catch (PluginThrow& thrown) {
+    EXPECT_EQ(thrown.record, &record);
+  }
+  EXPECT_TRUE(caughtByPlugin);
+  EXPECT_EQ(frames.lastError(), kASErrFileRead);
+  EXPECT_EQ(frames.depth(), 1u) << "the plug-in pops its own frame";
+  frames.pop();
+  EXPECT_EQ(frames.depth(), 0u);
+}
+
+TEST(ExceptionFrames, HostFrameTakesARaiseWithoutPluginFrame)
+{
+  ExceptionFrames frames;
+  bool caughtByPlugin = true;
+  frames.setObserver([&](ASErrorCode, bool byPlugin) { caughtByPlugin = byPlugin; });
+  {
+    ExceptionFrames::HostFrame hostFrame(frames);
+    EXPECT_THROW(frames.raise(kASErrGeneral), HostError);
+  }
+  EXPECT_FALSE(caughtByPlugin);
+  EXPECT_EQ(frames.depth(), 0u);
+}
+
+TEST(ExceptionFrames, RestoreThatReturnsFallsToTheHost)
+{
+  ExceptionFrames frames;
+  frames.pushPluginFrame(nullptr, returningRestore);
+  EXPECT_THROW(frames.raise(kASErrGeneral), HostError);
+}
+
+TEST(ExceptionFrames, HostFrameDropsFramesACallbackLeftBehind)
+{
+  ExceptionFrames frames;
+  {
+    ExceptionFrames::HostFrame hostFrame(frames);
+    frames.pushPluginFrame(nullptr, throwingRestore);
+    frames.pushPluginFrame(nullptr, throwingRestore);
+  }
+  EXPECT_EQ(frames.depth(), 0u);
+  frames.pop();  // popping an empty stack is harmless
+  EXPECT_EQ(frames.depth(), 0u);
+}
+
+TEST(HostGuard, RaiseInACallbackShowsTheHostsErrorAlert)
+{
+  Host& host = Host::get();
+  host.reset();
+  auto* ui = new ScriptedUi({"ok"});
+  host.ui.reset(ui);
+  bool returned = host.runGuarded("test", [&] { host.frames.raise(kASErrFileWrite); });
+  EXPECT_FALSE(returned);
+  EXPECT_EQ(ui->remaining(), 0u) << "the error alert took the answer";
+  EXPECT_EQ(host.frames.depth(), 0u);
+  EXPECT_TRUE(host.runGuarded("test", [] {}));
+}
+
+struct Conversion {
+  const char* name;
+  std::string bytes;
+  ASHostEncoding encoding;
+  std::string utf8;
+};
+
+TEST(Texts, ConvertsToUtf8)
+{
+  const Conversion cases[] = {
+      {"ascii", "Order 12", kHostEncodingUTF8, "Order 12"},
+      {"utf8 kept", "M\xC3\xBCller \xE2\x82\xAC \xE6\x97\xA5", kHostEncodingUTF8,
+       "M\xC3\xBCller \xE2\x82\xAC \xE6\x97\xA5"},
+      {"stray continuation", "a\x80z", kHostEncodingUTF8, "a\xEF\xBF\xBDz"},
+      {"truncated sequence", "a\xE2\x82", kHostEncodingUTF8, "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"overlong slash", "\xC0\xAF", kHostEncodingUTF8, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"surrogate", "\xED\xA0\x80", kHostEncodingUTF8,
+       "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"winansi euro and umlaut", "\x80 M\xFCller", kHostEncodingWinAnsi,
+       "\xE2\x82\xAC M\xC3\xBCller"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(toUtf8(c.bytes, c.encoding), c.utf8) << c.name;
+}
+
+TEST(Texts, WinAnsiRoundTripAndQuestionMarkForTheRest)
+{
+  EXPECT_EQ(fromUtf8("M\xC3\xBCller \xE2\x82\xAC\xE2\x80\x93", kHostEncodingWinAnsi),
+            "M\xFCller \x80\x96");
+  EXPECT_EQ(fromUtf8("\xE6\x97\xA5 x", kHostEncodingWinAnsi), "? x");
+  EXPECT_FALSE(isKnownEncoding(77));
+}
+
+struct ScriptedCase {
+  const char* name;
+  std::deque<std::string> answers;
+  int expectedButton;
+};
+
+TEST(ScriptedUi, AnswersNameButtons)
+{
+  const ScriptedCase cases[] = {
+      {"yes takes Yes", {"yes"}, 1},
+      {"no takes No", {"no"}, 2},
+      {"case does not matter", {"NO"}, 2},
+      {"ok takes the first", {"ok"}, 1},
+      {"run out answers the last", {}, 2},
+      {"nonsense answers the last", {"maybe"}, 2},
+  };
+  for (const auto& c : cases) {
+    ScriptedUi ui(c.answers);
+    AlertResult result = ui.alert(AlertRequest{ALERT_QUESTION, "Go on?", {"Yes", "No"}});
+    EXPECT_EQ(result.button, c.expectedButton) << c.name;
+  }
+  ScriptedUi empty({});
+  EXPECT_EQ(empty.alert(AlertRequest{ALERT_QUESTION, "Go on?", {"Yes", "No"}}).answer,
+            "no (no answer left)");
+}

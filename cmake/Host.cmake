@@ -15,11 +15,13 @@ add_library(pdfhost_core STATIC
   host/app/Menus.cpp
   host/app/Plugins.cpp
   host/documents/Documents.cpp
+  host/documents/IncrementalSave.cpp
+  host/documents/XmpPacket.cpp
+  host/documents/Files.cpp
 )
 target_include_directories(pdfhost_core PUBLIC host Headers/SDK)
 target_link_libraries(pdfhost_core PUBLIC PkgConfig::QPDF PkgConfig::EXEMPI PkgConfig::GTK3 ${CMAKE_DL_LIBS})
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/host/pdfhost/MainWindow.cpp) #TEMP
 add_library(pdfhost_gui STATIC
   host/pdfhost/GtkUi.cpp
   host/pdfhost/MainWindow.cpp
@@ -30,6 +32,5 @@ target_link_libraries(pdfhost_gui PUBLIC pdfhost_core)
 
 add_executable(pdfhost host/pdfhost/main.cpp)
 target_link_libraries(pdfhost PRIVATE pdfhost_gui)
-endif() #TEMP
 # The plug-ins the build makes sit beside pdfhost, where it looks by default.
 set(TVP_PLUGIN_DIR ${CMAKE_BINARY_DIR}/plug_ins)

@@ -4,7 +4,9 @@ include(${wxWidgets_USE_FILE})
 
 set(TVP_PLUGIN_SOURCES
   Headers/SDK/PIMain.cpp
+  Headers/SDK/wxInit.cpp
   sources/TovarinPluginInit.cpp
+  sources/TVPTabDialog.cpp
 )
 
 # The same code as a static library, so tests can call the plug-in's functions directly.

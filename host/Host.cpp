@@ -38,6 +38,7 @@ void Host::reset(HostConfig newConfig)
 {
   plugins.unloadAll();
   documents.closeAll();
+  pathNames.clear();
   menubar.reset();
   callbacks_.clear();
   frames.truncate(0);
@@ -91,6 +92,20 @@ int Host::alert(int icon, const std::string& message, const std::vector<std::str
     titles += (titles.empty() ? "" : "/") + title;
   log.write("question: " + message + " [" + titles + "] -> " + result.answer);
   return result.button;
+}
+
+std::optional<std::string> Host::chooseFileToOpen(const FileDialogRequest& request)
+{
+  auto path = ui->chooseFileToOpen(request);
+  log.write("open dialog: " + (path ? *path : std::string("cancelled")));
+  return path;
+}
+
+std::optional<std::string> Host::chooseFileToSave(const FileDialogRequest& request)
+{
+  auto path = ui->chooseFileToSave(request);
+  log.write("save dialog: " + (path ? *path : std::string("cancelled")));
+  return path;
 }
 
 ASCallback Host::newCallback(ASExtension owner, void* proc)

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "app/Menus.h"
 #include "app/Plugins.h"
 #include "documents/Documents.h"
+#include "documents/Files.h"
 #include "support/Atoms.h"
 #include "support/Errors.h"
 #include "support/EventLog.h"
@@ -50,6 +52,7 @@ struct HostConfig {
 struct LiveObjects {
   long texts = 0;
   long windows = 0;
+  long paths = 0;
 };
 
 class Host {
@@ -73,6 +76,9 @@ class Host {
   // Alerts as the host shows them, logged.
   void alertNote(const std::string& message);
   int alert(int icon, const std::string& message, const std::vector<std::string>& buttons);
+  // File dialogs as the host shows them, logged ("open dialog: PATH" or "... cancelled").
+  std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request);
+  std::optional<std::string> chooseFileToSave(const FileDialogRequest& request);
 
   // Callbacks, kept for the host's lifetime.
   ASCallback newCallback(ASExtension owner, void* proc);
@@ -92,6 +98,8 @@ class Host {
   std::unique_ptr<HostUi> ui;
   std::unique_ptr<Menubar> menubar;
   DocumentList documents;
+  _t_ASFileSys defaultFileSys{"POSIX"};
+  PathNames pathNames;
   PluginLoader plugins;
   HostTableSet tables;
   LiveObjects live;

@@ -109,6 +109,62 @@ const char* ASGetErrorString(ASErrorCode error, char* buffer, ASSize_t bufferSiz
   return copyErrorText(error, buffer, bufferSize);
 }
 
+// ACROSUPPORT: files and path names
+
+// The file system a call names; null stands for the default one.
+void requireFileSys(ASFileSys fileSys)
+{
+  if (fileSys != nullptr && fileSys != &host().defaultFileSys)
+    host().frames.raise(kASErrBadParameter);
+}
+
+// A path name the host handed out and nobody has released yet.
+ASPathName requirePath(ASPathName path)
+{
+  require(path);
+  if (!host().pathNames.contains(path))
+    host().frames.raise(kASErrBadParameter);
+  return path;
+}
+
+ASFileSys ASGetDefaultFileSys(void)
+{
+  return &host().defaultFileSys;
+}
+
+ASPathName ASFileAcquirePathName(ASFile file)
+{
+  require(file);
+  ++host().live.paths;
+  return host().pathNames.acquire(file->path);
+}
+
+char* ASFileSysDIPathFromPath(ASFileSys fileSys, ASPathName path, ASPathName relativeToThisPath)
+{
+  requireFileSys(fileSys);
+  requirePath(path);
+  const std::string* base = nullptr;
+  if (relativeToThisPath != nullptr)
+    base = &requirePath(relativeToThisPath)->path;
+  std::string text = deviceIndependentPath(path->path, base);
+  auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy == nullptr)
+    host().frames.raise(kASErrNoMemory);
+  std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+void ASFileSysReleasePath(ASFileSys fileSys, ASPathName path)
+{
+  requireFileSys(fileSys);
+  if (path == nullptr)
+    return;
+  // Releasing twice, or a pointer the host never made, must not free anything.
+  if (!host().pathNames.release(path))
+    host().frames.raise(kASErrBadParameter);
+  --host().live.paths;
+}
+
 // ASEXTRA
 ASText ASTextNew(void)
 {
@@ -310,6 +366,15 @@ void AVWindowDestroy(AVWindow window)
   g_object_unref(window->platformThing);
   --host().live.windows;
   delete window;
+}
+
+// PDMODEL
+ASFile PDDocGetFile(PDDoc doc)
+{
+  require(doc);
+  if (!host().documents.holds(doc))
+    host().frames.raise(kASErrBadParameter);
+  return doc->file.get();
 }
 
 }  // namespace calls

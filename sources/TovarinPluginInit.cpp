@@ -3,9 +3,13 @@
 
 #include <wx/app.h>
 #include <wx/init.h>
+#include <wx/log.h>
 #include <wx/window.h>
 
 #include <vector>
+
+#include "TVPTabDialog.h"
+#include "wxInit.h"
 
 wxWindow* myMainFrame = nullptr;
 
@@ -149,7 +153,83 @@ ASBool PluginUnload()
 // Dialog command
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// Set while a command run is under way, and the dialog once it exists. The host may run the
+// item again while the dialog is open (a second choice queued before the dialog came up runs
+// inside the dialog's modal loop); that run must not take the toolkit down under it.
+bool gCommandRunning = false;
+TVPTabDialog* gOpenDialog = nullptr;
+
+// Brings the toolkit up with the hidden frame as its top window. When the toolkit cannot start
+// (no display, for one) the user is told so, and nothing of the toolkit is left up.
+bool BringToolkitUp()
+{
+  // wx 3.2 on GTK has no embedded flag to set: its start brings GTK up inside the host's loop.
+  int argc = 0;
+  bool started = false;
+  {
+    wxLogNull quiet;  // our alert tells the user; the toolkit's own note would go to stderr
+    started = wxInitialize(argc, static_cast<wxChar**>(nullptr));
+  }
+  if (!started) {
+    // The toolkit counts a failed start as a start: balance it so the next run starts afresh.
+    wxUninitialize();
+    AVAlertNote("The Ad Ticket dialog cannot be opened: the window toolkit could not be started.");
+    return false;
+  }
+  myMainFrame = new AcrobatFrame();
+  wxTheApp->SetTopWindow(myMainFrame);
+  return true;
+}
+
+// Takes down, in this order, the host window, the dialog, the hidden frame and the toolkit.
+void EndCommandRun(AVWindow hostWindow, TVPTabDialog* dialog)
+{
+  if (hostWindow != nullptr)
+    AVWindowDestroy(hostWindow);
+  if (dialog != nullptr) {
+    dialog->Destroy();
+    delete dialog;  // also takes it off the toolkit's pending deletions
+  }
+  // The native window is the dialog's GTK widget: the command took no reference of its own on
+  // it, the host gave its one back in AVWindowDestroy, and the toolkit destroyed the widget.
+  gOpenDialog = nullptr;
+  if (myMainFrame != nullptr) {
+    myMainFrame->Destroy();
+    wxUninitialize();
+    myMainFrame = nullptr;
+  }
+  gCommandRunning = false;
+}
+
+}  // namespace
+
 void TVPmetaData(void* /*clientData*/)
 {
-  // The ticket dialog is added with the dialog itself; until then the command does nothing.
+  if (gCommandRunning) {
+    if (gOpenDialog != nullptr)
+      gOpenDialog->Raise();
+    return;
+  }
+  if (myMainFrame == nullptr && !BringToolkitUp())
+    return;
+  gCommandRunning = true;
+
+  TVPTabDialog* dialog = nullptr;
+  AVWindow hostWindow = nullptr;
+  try {
+    dialog = new TVPTabDialog(myMainFrame, wxID_ANY, wxString(), wxDefaultPosition,
+                              wxDefaultSize, wxCAPTION);
+    gOpenDialog = dialog;
+    hostWindow = AVWindowNewFromPlatformThing(3, 0, nullptr, gExtensionID, dialog->GetHandle());
+    // Every way out of the dialog leads to the same teardown, so its result is not looked at.
+    dialog->ShowModal();
+  } catch (...) {
+    // A host error raised outside any frame of ours goes on to the host, which reports it; the
+    // run still takes down everything it brought up.
+    EndCommandRun(hostWindow, dialog);
+    throw;
+  }
+  EndCommandRun(hostWindow, dialog);
 }

@@ -17,6 +17,7 @@ enum {
   kASErrFileWrite = 0x40010004,
   kASErrFilePermission = 0x40010005,
   kASErrDiskFull = 0x40010006,
+  kASErrFileChanged = 0x40010007,
   kASErrDocDamaged = 0x40020001,
   kASErrDocEncrypted = 0x40020002,
   kASErrDocNoFile = 0x40020003,

@@ -38,12 +38,17 @@
   X(Core, void, ASCallbackDestroy, 0x00020000, (ASCallback callback))                       \
   X(Core, const void*, ASExtensionMgrGetHFT, 0, (ASAtom name, ASUns32 version))
 
-// Memory and error texts carry no assertion.
-#define TVP_CALLS_AcroSupport(X)                             \
-  X(AcroSupport, void*, ASmalloc, 0, (ASSize_t size))        \
-  X(AcroSupport, void, ASfree, 0, (void* block))             \
-  X(AcroSupport, const char*, ASGetErrorString, 0,           \
-    (ASErrorCode error, char* buffer, ASSize_t bufferSize))
+// Memory, error texts, files and path names carry no assertion.
+#define TVP_CALLS_AcroSupport(X)                                                           \
+  X(AcroSupport, void*, ASmalloc, 0, (ASSize_t size))                                      \
+  X(AcroSupport, void, ASfree, 0, (void* block))                                           \
+  X(AcroSupport, const char*, ASGetErrorString, 0,                                         \
+    (ASErrorCode error, char* buffer, ASSize_t bufferSize))                                \
+  X(AcroSupport, ASFileSys, ASGetDefaultFileSys, 0, (void))                                \
+  X(AcroSupport, ASPathName, ASFileAcquirePathName, 0, (ASFile file))                      \
+  X(AcroSupport, char*, ASFileSysDIPathFromPath, 0,                                        \
+    (ASFileSys fileSys, ASPathName path, ASPathName relativeToThisPath))                   \
+  X(AcroSupport, void, ASFileSysReleasePath, 0, (ASFileSys fileSys, ASPathName path))
 
 // Host texts.
 #define TVP_CALLS_ASExtra(X)                                                                    \
@@ -86,9 +91,12 @@
      void* platformThing))                                                                    \
   X(AcroView, void, AVWindowDestroy, 0x00020000, (AVWindow window))
 
+// Documents.
+#define TVP_CALLS_PDModel(X) \
+  X(PDModel, ASFile, PDDocGetFile, 0x00020000, (PDDoc doc))
+
 // Tables required at load whose calls the plug-in does not use yet.
 #define TVP_CALLS_Cos(X)
-#define TVP_CALLS_PDModel(X)
 #define TVP_CALLS_PDFEditWrite(X)
 #define TVP_CALLS_PDFEditRead(X)
 #define TVP_CALLS_PDSysFont(X)

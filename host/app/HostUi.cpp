@@ -1,31 +1,18 @@
 #include "HostUi.h"
 
-#include <algorithm>
 #include <cctype>
 #include <fstream>
 
 namespace pdfhost {
 
-namespace {
-
-std::string lowered(std::string text)
+std::string answerOfButton(const std::string& title)
 {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-// A button's title without the mnemonic ampersand.
-std::string plainTitle(const std::string& title)
-{
-  std::string plain;
+  std::string answer;
   for (char c : title)
     if (c != '&')
-      plain += c;
-  return plain;
+      answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return answer;
 }
-
-}  // namespace
 
 std::optional<std::deque<std::string>> ScriptedUi::readAnswers(const std::string& path)
 {
@@ -69,17 +56,35 @@ AlertResult ScriptedUi::alert(const AlertRequest& request)
     return note(request.message);
   auto answer = nextAnswer();
   if (!answer)
-    return AlertResult{buttonCount, lowered(plainTitle(request.buttons.back())) + " (no answer left)"};
+    return AlertResult{buttonCount, answerOfButton(request.buttons.back()) + " (no answer left)"};
   // An answer names a button by its title ("yes" takes "Yes"); "ok" takes the first button.
-  std::string wanted = lowered(*answer);
+  std::string wanted = answerOfButton(*answer);
   for (int i = 0; i < buttonCount; ++i)
-    if (lowered(plainTitle(request.buttons[i])) == wanted)
+    if (answerOfButton(request.buttons[i]) == wanted)
       return AlertResult{i + 1, wanted};
   if (wanted == "ok" || wanted == "yes")
     return AlertResult{1, wanted};
   if (wanted == "no" || wanted == "cancel")
     return AlertResult{buttonCount, wanted};
   return AlertResult{buttonCount, wanted + " (not a button; taken as the last)"};
+}
+
+std::optional<std::string> ScriptedUi::pathAnswer(const std::string& verb)
+{
+  auto answer = nextAnswer();
+  if (!answer || answer->size() <= verb.size() + 1 || answer->compare(0, verb.size() + 1, verb + " ") != 0)
+    return std::nullopt;
+  return answer->substr(verb.size() + 1);
+}
+
+std::optional<std::string> ScriptedUi::chooseFileToOpen(const FileDialogRequest& /*request*/)
+{
+  return pathAnswer("open");
+}
+
+std::optional<std::string> ScriptedUi::chooseFileToSave(const FileDialogRequest& /*request*/)
+{
+  return pathAnswer("save");
 }
 
 }  // namespace pdfhost

@@ -23,6 +23,22 @@ struct AlertResult {
   std::string answer;
 };
 
+// One entry of a file dialog's type menu, such as {"XML", {"*.xml"}}.
+struct FileFilter {
+  std::string name;
+  std::vector<std::string> patterns;
+};
+
+struct FileDialogRequest {
+  std::string title;
+  std::string startFolder;    // empty: wherever the dialog likes
+  std::string suggestedName;  // save dialogs only
+  std::vector<FileFilter> filters;
+};
+
+// The answer a button gives: its title lower-cased (ASCII only), without the mnemonic '&'.
+std::string answerOfButton(const std::string& title);
+
 class HostUi {
  public:
   virtual ~HostUi() = default;
@@ -30,6 +46,9 @@ class HostUi {
   virtual AlertResult note(const std::string& message) = 0;
   // Shows a message with up to three buttons; returns the one chosen.
   virtual AlertResult alert(const AlertRequest& request) = 0;
+  // Asks for an existing file to open, or a file to save to; nothing when the user cancels.
+  virtual std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) = 0;
+  virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
 };
 
 // The headless host's user: takes each answer from the next line of a script. When the lines run
@@ -43,11 +62,16 @@ class ScriptedUi : public HostUi {
 
   AlertResult note(const std::string& message) override;
   AlertResult alert(const AlertRequest& request) override;
+  // "open PATH" / "save PATH" choose PATH; "cancel", another answer or none cancels.
+  std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
+  std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
   std::size_t remaining() const { return answers_.size(); }
 
  protected:
   // The next answer, or nothing when the script is used up.
   std::optional<std::string> nextAnswer();
+  // The path of an answer "VERB PATH", or nothing for any other answer.
+  std::optional<std::string> pathAnswer(const std::string& verb);
 
  private:
   std::deque<std::string> answers_;

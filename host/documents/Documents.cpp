@@ -26,6 +26,7 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
     return fail("is a folder, not a PDF file");
   auto pdDoc = std::make_unique<_t_PDDoc>();
   pdDoc->path = path;
+  pdDoc->file = std::make_unique<_t_ASFile>(_t_ASFile{absolutePath(path)});
   pdDoc->pdf = std::make_unique<QPDF>();
   pdDoc->pdf->setSuppressWarnings(true);
   try {
@@ -51,10 +52,24 @@ void DocumentList::close(AVDoc doc)
               docs_.end());
 }
 
+std::vector<AVDoc> DocumentList::all() const
+{
+  std::vector<AVDoc> docs;
+  for (const auto& doc : docs_)
+    docs.push_back(doc.get());
+  return docs;
+}
+
 bool DocumentList::contains(AVDoc doc) const
 {
   return std::any_of(docs_.begin(), docs_.end(),
                      [doc](const std::unique_ptr<_t_AVDoc>& d) { return d.get() == doc; });
+}
+
+bool DocumentList::holds(PDDoc doc) const
+{
+  return std::any_of(docs_.begin(), docs_.end(),
+                     [doc](const std::unique_ptr<_t_AVDoc>& d) { return d->pdDoc.get() == doc; });
 }
 
 }  // namespace pdfhost

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "ASTypes.h"
+#include "Files.h"
 
 class QPDF;
 
 struct _t_PDDoc {
   std::string path;  // the file it was read from; empty for a document never saved
+  std::unique_ptr<_t_ASFile> file;  // that file as PDDocGetFile lends it; null when path is empty
   std::unique_ptr<QPDF> pdf;
   ~_t_PDDoc();
 };
@@ -38,7 +40,11 @@ class DocumentList {
   // The active document, or null when none is open.
   AVDoc active() const { return docs_.empty() ? nullptr : docs_.back().get(); }
   bool contains(AVDoc doc) const;
+  // Whether a document is one of the open documents' own.
+  bool holds(PDDoc doc) const;
   std::size_t count() const { return docs_.size(); }
+  // The open documents, oldest first; the last one is the active one. Borrowed.
+  std::vector<AVDoc> all() const;
 
  private:
   std::vector<std::unique_ptr<_t_AVDoc>> docs_;

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "ASTypes.h"
@@ -17,17 +18,6 @@ struct ListFreer {
   void operator()(GList* list) const { g_list_free(list); }
 };
 using OwnedList = std::unique_ptr<GList, ListFreer>;
-
-// The answer a button gives in the log: its title lower-cased, without the mnemonic '&'. Only
-// ASCII letters are lowered, exactly as the scripted host compares answers.
-std::string answerOf(const std::string& title)
-{
-  std::string answer;
-  for (char c : title)
-    if (c != '&')
-      answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return answer;
-}
 
 // A title with its '&' mnemonic as GTK writes it ('_'); a literal '_' is doubled to stay one.
 std::string gtkLabelOf(const std::string& title)
@@ -69,8 +59,8 @@ void tellOnStandardError(const std::string& message)
 int runMessageDialog(GtkMessageType type, const std::string& message,
                      const std::vector<std::string>& titles)
 {
-  OwnedWidget dialog = ownWidget(gtk_message_dialog_new(
-      dialogParent(), GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", message.c_str()));
+  OwnedWidget dialog = ownWidget(gtk_message_dialog_new(dialogParent(), GTK_DIALOG_MODAL, type,
+                                                        GTK_BUTTONS_NONE, "%s", message.c_str()));
   gtk_window_set_title(GTK_WINDOW(dialog.get()), "pdfhost");
   int count = static_cast<int>(titles.size());
   for (int i = 0; i < count; ++i)
@@ -110,10 +100,10 @@ AlertResult GtkUi::alert(const AlertRequest& request)
     return note(request.message);
   if (!ensureGtk()) {
     tellOnStandardError(request.message);
-    return AlertResult{static_cast<int>(titles.size()), answerOf(titles.back()) + " (no display)"};
+    return AlertResult{static_cast<int>(titles.size()), answerOfButton(titles.back()) + " (no display)"};
   }
   int button = runMessageDialog(messageTypeOf(request.icon), request.message, titles);
-  return AlertResult{button, answerOf(titles[button - 1])};
+  return AlertResult{button, answerOfButton(titles[button - 1])};
 }
 
 void WidgetDestroyer::operator()(GtkWidget* widget) const
@@ -145,6 +135,64 @@ GtkWindow* dialogParent()
       shown = window;
   }
   return shown;
+}
+
+namespace {
+
+struct GcharFreer {
+  void operator()(gchar* text) const { g_free(text); }
+};
+
+std::optional<std::string> runFileChooser(const FileDialogRequest& request,
+                                          GtkFileChooserAction action)
+{
+  if (!ensureGtk()) {
+    std::fprintf(stderr, "pdfhost: no display to show the file dialog \"%s\" on\n",
+                 request.title.c_str());
+    return std::nullopt;
+  }
+  bool saving = action == GTK_FILE_CHOOSER_ACTION_SAVE;
+  OwnedWidget dialog = ownWidget(gtk_file_chooser_dialog_new(
+      request.title.c_str(), dialogParent(), action, "_Cancel", GTK_RESPONSE_CANCEL,
+      saving ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, static_cast<const char*>(nullptr)));
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
+  // The chooser takes the filters' floating references.
+  std::vector<FileFilter> filters = request.filters;
+  filters.push_back(FileFilter{"All files", {"*"}});
+  for (const auto& filter : filters) {
+    GtkFileFilter* gtkFilter = gtk_file_filter_new();
+    gtk_file_filter_set_name(gtkFilter, filter.name.c_str());
+    for (const auto& pattern : filter.patterns)
+      gtk_file_filter_add_pattern(gtkFilter, pattern.c_str());
+    gtk_file_chooser_add_filter(chooser, gtkFilter);
+  }
+  if (!request.startFolder.empty())
+    gtk_file_chooser_set_current_folder(chooser, request.startFolder.c_str());
+  if (saving) {
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    if (!request.suggestedName.empty())
+      gtk_file_chooser_set_current_name(chooser, request.suggestedName.c_str());
+  }
+  std::optional<std::string> path;
+  if (gtk_dialog_run(GTK_DIALOG(dialog.get())) == GTK_RESPONSE_ACCEPT) {
+    std::unique_ptr<gchar, GcharFreer> chosen(gtk_file_chooser_get_filename(chooser));
+    if (chosen)
+      path = chosen.get();
+    // else: a location that is no local file; taken as cancelled
+  }
+  return path;
+}
+
+}  // namespace
+
+std::optional<std::string> GtkUi::chooseFileToOpen(const FileDialogRequest& request)
+{
+  return runFileChooser(request, GTK_FILE_CHOOSER_ACTION_OPEN);
+}
+
+std::optional<std::string> GtkUi::chooseFileToSave(const FileDialogRequest& request)
+{
+  return runFileChooser(request, GTK_FILE_CHOOSER_ACTION_SAVE);
 }
 
 }  // namespace pdfhost

@@ -26,6 +26,10 @@ class GtkUi : public HostUi {
   // One button per title, first button first; closing the dialog chooses the last button. The
   // answer is the chosen title lower-cased without '&'. No titles: shown as note() shows it.
   AlertResult alert(const AlertRequest& request) override;
+  // GTK file choosers with the request's filters (plus "All files"); a location that is no local
+  // file counts as cancelled. A save chooser asks before replacing a file.
+  std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
+  std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
 };
 
 // HELPERS FOR THE HOST'S OWN WINDOWS

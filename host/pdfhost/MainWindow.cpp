@@ -24,7 +24,10 @@ namespace {
 // Drops one reference on a menu or menu item of the model.
 struct ModelReleaser {
   template <typename Model>
-  void operator()(Model* model) const { model->release(); }
+  void operator()(Model* model) const
+  {
+    model->release();
+  }
 };
 template <typename Model>
 using ModelReference = std::unique_ptr<Model, ModelReleaser>;
@@ -55,11 +58,12 @@ struct ItemBinding {
 struct MenuBinding {
   MainWindowState* state;
   ModelReference<Menu> menu;
+  GtkWidget* widget;                // the GtkMenu, owned by its parent item
   std::vector<ItemBinding*> items;  // owned by the state
 };
 
 struct MainWindowState {
-  MainWindowState(Host& host, GMainLoop* loop) : host(host), loop(loop) {}
+  MainWindowState(Host& shownHost, GMainLoop* mainLoop) : host(shownHost), loop(mainLoop) {}
   ~MainWindowState();
   MainWindowState(const MainWindowState&) = delete;
   MainWindowState& operator=(const MainWindowState&) = delete;
@@ -78,52 +82,25 @@ struct MainWindowState {
 // THE HOST'S OWN MENU
 // Its procedures are host callbacks, run through the host's frame exactly as a plug-in's are.
 
-std::string fileNameOf(const std::string& path)
+// The chooser starts where the user most likely keeps ads: beside the active document, else in
+// the current folder.
+std::string usefulFolder(const DocumentList& documents)
 {
-  if (path.empty())
-    return "untitled";
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Asks the user for a PDF file to open; nothing when cancelled or when there is no display.
-std::optional<std::string> askFileToOpen(Host& host)
-{
-  if (!ensureGtk()) {
-    std::fprintf(stderr, "pdfhost: no display to show the open dialog on\n");
-    host.log.write("open dialog: cancelled (no display)");
-    return std::nullopt;
-  }
-  OwnedWidget dialog = ownWidget(gtk_file_chooser_dialog_new(
-      "Open", dialogParent(), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL,
-      "_Open", GTK_RESPONSE_ACCEPT, static_cast<const char*>(nullptr)));
-  GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
-  // The chooser takes the filters' floating references.
-  GtkFileFilter* pdfFiles = gtk_file_filter_new();
-  gtk_file_filter_set_name(pdfFiles, "PDF files");
-  gtk_file_filter_add_pattern(pdfFiles, "*.pdf");
-  gtk_file_filter_add_pattern(pdfFiles, "*.PDF");
-  gtk_file_chooser_add_filter(chooser, pdfFiles);
-  GtkFileFilter* allFiles = gtk_file_filter_new();
-  gtk_file_filter_set_name(allFiles, "All files");
-  gtk_file_filter_add_pattern(allFiles, "*");
-  gtk_file_chooser_add_filter(chooser, allFiles);
-
-  std::optional<std::string> path;
-  if (gtk_dialog_run(GTK_DIALOG(dialog.get())) == GTK_RESPONSE_ACCEPT) {
-    OwnedGchar chosen(gtk_file_chooser_get_filename(chooser));
-    if (chosen)
-      path = chosen.get();
-    //else: a location that is no local file; taken as cancelled
-  }
-  host.log.write("open dialog: " + (path ? *path : std::string("cancelled")));
-  return path;
+  AVDoc active = documents.active();
+  OwnedGchar folder(active != nullptr && !active->pdDoc->path.empty()
+                        ? g_path_get_dirname(active->pdDoc->path.c_str())
+                        : g_get_current_dir());
+  return folder.get();
 }
 
 void openDocument(void* clientData)
 {
   Host& host = *static_cast<Host*>(clientData);
-  auto path = askFileToOpen(host);
+  FileDialogRequest request;
+  request.title = "Open";
+  request.startFolder = usefulFolder(host.documents);
+  request.filters = {FileFilter{"PDF files", {"*.pdf", "*.PDF"}}};
+  auto path = host.chooseFileToOpen(request);
   if (!path)
     return;
   OpenFailure failure;
@@ -156,12 +133,9 @@ void quitLoop(void* clientData)
     g_main_loop_quit(static_cast<GMainLoop*>(clientData));
 }
 
-ASCallback hostCallback(Host& host, void (*proc)(void*))
-{
-  return host.newCallback(nullptr, reinterpret_cast<void*>(proc));
-}
-
-ASCallback hostCallback(Host& host, ASBool (*proc)(void*))
+// A callback of the host's own (no plug-in owns it), kept for the host's lifetime.
+template <typename Proc>
+ASCallback hostCallback(Host& host, Proc proc)
 {
   return host.newCallback(nullptr, reinterpret_cast<void*>(proc));
 }
@@ -187,6 +161,14 @@ void appendItem(Menu& menu, MenuItem& item)
 // ---------------------------------------------------------------------------------------------
 // THE MAIN WINDOW
 
+std::string fileNameOf(const std::string& path)
+{
+  if (path.empty())
+    return "untitled";
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string windowTitle(const DocumentList& documents)
 {
   AVDoc active = documents.active();
@@ -198,23 +180,21 @@ std::string windowTitle(const DocumentList& documents)
 // The document list only shows its active document; the others are counted.
 std::string documentsText(const DocumentList& documents)
 {
-  AVDoc active = documents.active();
-  if (active == nullptr)
+  if (documents.count() == 0)
     return "No document is open.";
-  std::string text = "\u25B8 " + active->pdDoc->path + "  (active)";
-  std::size_t others = documents.count() - 1;
-  if (others == 1)
-    text += "\n   and 1 other document";
-  else if (others > 1)
-    text += "\n   and " + std::to_string(others) + " other documents";
+  std::string text;
+  for (AVDoc doc : documents.all()) {
+    bool active = doc == documents.active();
+    text += (active ? "\u25B8 " : "   ") + doc->pdDoc->path + (active ? "  (active)\n" : "\n");
+  }
+  text.pop_back();
   return text;
 }
 
 void refreshWindow(MainWindowState& state)
 {
   gtk_window_set_title(GTK_WINDOW(state.window.get()), windowTitle(state.host.documents).c_str());
-  gtk_label_set_text(GTK_LABEL(state.documentsLabel),
-                     documentsText(state.host.documents).c_str());
+  gtk_label_set_text(GTK_LABEL(state.documentsLabel), documentsText(state.host.documents).c_str());
 }
 
 void refreshSensitivity(MenuBinding& binding)
@@ -237,15 +217,16 @@ gboolean runChosenItem(gpointer data)
   MainWindowState& state = *binding.state;
   forgetPendingRun(state, g_source_get_id(g_main_current_source()));
   MenuItem& item = *binding.item;
-  state.host.runGuarded("running menu item " + item.name, [&] {
+  Host& host = state.host;
+  host.runGuarded("running menu item " + item.name, [&] {
     // Whatever ran since the menu was open may have disabled it.
-    if (!state.host.isEnabled(item)) {
-      state.host.log.write("menu item " + item.name + ": disabled, not run");
-      return;
+    if (host.isEnabled(item)) {
+      host.log.write("menu item " + item.name + ": chosen");
+      host.execute(item);
+      host.log.write("menu item " + item.name + ": done");
+    } else {
+      host.log.write("menu item " + item.name + ": disabled, not run");
     }
-    state.host.log.write("menu item " + item.name + ": chosen");
-    state.host.execute(item);
-    state.host.log.write("menu item " + item.name + ": done");
     refreshWindow(state);
   });
   return G_SOURCE_REMOVE;
@@ -281,31 +262,35 @@ gboolean onWindowDeleted(GtkWidget* /*window*/, GdkEvent* /*event*/, gpointer da
   return TRUE;  // runMainWindow destroys the window once the loop has ended
 }
 
-GtkWidget* buildMenu(MainWindowState& state, Menu& menu);
+MenuBinding& buildMenu(MainWindowState& state, Menu& menu);
 
 // A GtkMenuItem for a model item: a submenu opens, an item without one is run when activated.
-GtkWidget* buildItem(MainWindowState& state, MenuItem& item)
+ItemBinding& buildItem(MainWindowState& state, MenuItem& item)
 {
   GtkWidget* widget = gtk_menu_item_new_with_label(item.title.c_str());
-  state.items.push_back(std::make_unique<ItemBinding>(ItemBinding{&state, acquired(&item), widget}));
+  state.items.push_back(
+      std::make_unique<ItemBinding>(ItemBinding{&state, acquired(&item), widget}));
+  ItemBinding& binding = *state.items.back();
   if (item.submenu != nullptr)
-    gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), buildMenu(state, *item.submenu));
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(widget), buildMenu(state, *item.submenu).widget);
   else
-    g_signal_connect(widget, "activate", G_CALLBACK(onItemActivated), state.items.back().get());
-  return widget;
+    g_signal_connect(widget, "activate", G_CALLBACK(onItemActivated), &binding);
+  return binding;
 }
 
-GtkWidget* buildMenu(MainWindowState& state, Menu& menu)
+MenuBinding& buildMenu(MainWindowState& state, Menu& menu)
 {
-  GtkWidget* gtkMenu = gtk_menu_new();
-  state.menus.push_back(std::make_unique<MenuBinding>(MenuBinding{&state, acquired(&menu), {}}));
-  MenuBinding* binding = state.menus.back().get();
+  GtkWidget* widget = gtk_menu_new();
+  state.menus.push_back(
+      std::make_unique<MenuBinding>(MenuBinding{&state, acquired(&menu), widget, {}}));
+  MenuBinding& binding = *state.menus.back();
   for (MenuItem* item : menu.items) {
-    gtk_menu_shell_append(GTK_MENU_SHELL(gtkMenu), buildItem(state, *item));
-    binding->items.push_back(state.items.back().get());
+    ItemBinding& itemBinding = buildItem(state, *item);
+    gtk_menu_shell_append(GTK_MENU_SHELL(widget), itemBinding.widget);
+    binding.items.push_back(&itemBinding);
   }
-  g_signal_connect(gtkMenu, "show", G_CALLBACK(onMenuShown), binding);
-  return gtkMenu;
+  g_signal_connect(widget, "show", G_CALLBACK(onMenuShown), &binding);
+  return binding;
 }
 
 GtkWidget* buildMenubar(MainWindowState& state)
@@ -315,8 +300,9 @@ GtkWidget* buildMenubar(MainWindowState& state)
     return bar;
   for (Menu* menu : state.host.menubar->menus()) {
     GtkWidget* title = gtk_menu_item_new_with_label(menu->title.c_str());
-    gtk_menu_item_set_submenu(GTK_MENU_ITEM(title), buildMenu(state, *menu));
-    g_signal_connect(title, "select", G_CALLBACK(onMenuTitleSelected), state.menus.back().get());
+    MenuBinding& binding = buildMenu(state, *menu);
+    gtk_menu_item_set_submenu(GTK_MENU_ITEM(title), binding.widget);
+    g_signal_connect(title, "select", G_CALLBACK(onMenuTitleSelected), &binding);
     gtk_menu_shell_append(GTK_MENU_SHELL(bar), title);
   }
   return bar;
@@ -335,7 +321,6 @@ void buildWindow(MainWindowState& state)
 
   state.documentsLabel = gtk_label_new(nullptr);
   GtkLabel* label = GTK_LABEL(state.documentsLabel);
-  gtk_label_set_selectable(label, TRUE);
   gtk_label_set_xalign(label, 0.0f);
   gtk_label_set_yalign(label, 0.0f);
   gtk_widget_set_margin_start(state.documentsLabel, 12);

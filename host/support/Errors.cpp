@@ -25,6 +25,7 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrFileWrite, "The file could not be written."},
     {kASErrFilePermission, "You do not have permission to access the file."},
     {kASErrDiskFull, "The disk is full."},
+    {kASErrFileChanged, "The file was changed or replaced by another program since it was opened."},
     {kASErrDocDamaged, "The document is damaged and could not be repaired."},
     {kASErrDocEncrypted, "The document is encrypted and cannot be changed."},
     {kASErrDocNoFile, "The document has not been saved to a file yet."},

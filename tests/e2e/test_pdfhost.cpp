@@ -12,7 +12,7 @@
 
 namespace {
 
-struct Run {
+struct HostRun {
   int status = -1;
   std::string out;
   std::string err;
@@ -33,7 +33,7 @@ std::string tempPath(const std::string& name)
 }
 
 // Runs pdfhost headless-capable with its output captured; arguments are already quoted.
-Run pdfhost(const std::string& arguments, const std::string& answers = "")
+HostRun pdfhost(const std::string& arguments, const std::string& answers = "")
 {
   std::string answersPath = tempPath("answers");
   std::string logPath = tempPath("log");
@@ -46,7 +46,7 @@ Run pdfhost(const std::string& arguments, const std::string& answers = "")
     args.replace(at, 9, answersPath);
   std::string command = std::string(TVP_PDFHOST) + " --log " + logPath + " " + args + " >" +
                         outPath + " 2>" + errPath;
-  Run run;
+  HostRun run;
   int raw = std::system(command.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   run.out = readFile(outPath);
@@ -64,7 +64,7 @@ const std::string kSample = TVP_SAMPLE_PDF;
 
 TEST(Pdfhost, MenusWithoutADocumentShowTheItemDisabled)
 {
-  Run run = pdfhost(kPlugins + "--menus");
+  HostRun run = pdfhost(kPlugins + "--menus");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Tovarin (ZEKT:Tovarin)\n  TVP metadata (ZEKT:TVPMetadata) disabled\n"),
             std::string::npos)
@@ -74,7 +74,7 @@ TEST(Pdfhost, MenusWithoutADocumentShowTheItemDisabled)
 
 TEST(Pdfhost, MenusWithADocumentShowTheItemEnabled)
 {
-  Run run = pdfhost(kPlugins + "--menus " + kSample);
+  HostRun run = pdfhost(kPlugins + "--menus " + kSample);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("  TVP metadata (ZEKT:TVPMetadata) enabled\n"), std::string::npos)
       << run.out;
@@ -83,7 +83,7 @@ TEST(Pdfhost, MenusWithADocumentShowTheItemEnabled)
 
 TEST(Pdfhost, ADisabledItemIsNotRun)
 {
-  Run run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata");
+  HostRun run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.log.find("menu item ZEKT:TVPMetadata: disabled, not run"), std::string::npos)
       << run.log;
@@ -92,7 +92,7 @@ TEST(Pdfhost, ADisabledItemIsNotRun)
 
 TEST(Pdfhost, AnUnknownItemIsAnError)
 {
-  Run run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:Nothing " + kSample);
+  HostRun run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:Nothing " + kSample);
   EXPECT_NE(run.status, 0);
   EXPECT_EQ(run.err, "pdfhost: there is no menu item ZEKT:Nothing\n");
 }
@@ -110,7 +110,7 @@ TEST(Pdfhost, AFileThatCannotBeOpenedStopsTheRunWithOneLine)
     std::remove(path.c_str());
     if (!c.content.empty())
       std::ofstream(path) << c.content;
-    Run run = pdfhost(kPlugins + "--menus " + kSample + " " + path);
+    HostRun run = pdfhost(kPlugins + "--menus " + kSample + " " + path);
     EXPECT_NE(run.status, 0) << c.name;
     EXPECT_EQ(run.err.rfind("pdfhost: " + path + ": ", 0), 0u) << c.name << ": " << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.name << ": " << run.err;
@@ -134,7 +134,7 @@ TEST(Pdfhost, APluginThatFailsToLoadIsNamedAndTheHostRunsOn)
   };
   for (const auto& c : cases) {
     std::string folder = std::string(TVP_FIXTURE_DIR) + "/" + c.folder;
-    Run run = pdfhost("--plugins " + folder + " --menus " + kSample);
+    HostRun run = pdfhost("--plugins " + folder + " --menus " + kSample);
     EXPECT_NE(run.status, 0) << c.folder;
     EXPECT_NE(run.err.find("pdfhost: plug-in " + folder + "/fixture_" + c.folder +
                            ".so not loaded: " + c.reason),
@@ -147,7 +147,7 @@ TEST(Pdfhost, APluginThatFailsToLoadIsNamedAndTheHostRunsOn)
 
 TEST(Pdfhost, AMistakeOnTheCommandLineShowsTheUsage)
 {
-  Run run = pdfhost("--bogus");
+  HostRun run = pdfhost("--bogus");
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("unknown option --bogus"), std::string::npos);
   EXPECT_NE(run.err.find("usage: pdfhost"), std::string::npos);

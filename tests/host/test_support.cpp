@@ -181,3 +181,16 @@ TEST(ScriptedUi, AnswersNameButtons)
   EXPECT_EQ(empty.alert(AlertRequest{ALERT_QUESTION, "Go on?", {"Yes", "No"}}).answer,
             "no (no answer left)");
 }
+
+TEST(ScriptedUi, FileDialogsTakeTheirVerbAndPath)
+{
+  ScriptedUi ui({"open /tmp/ad ticket.xml", "save /tmp/out.xml", "cancel", "open /tmp/x.xml",
+                 "save"});
+  FileDialogRequest request{"Open", "", "", {FileFilter{"XML", {"*.xml"}}}};
+  EXPECT_EQ(ui.chooseFileToOpen(request), std::optional<std::string>("/tmp/ad ticket.xml"));
+  EXPECT_EQ(ui.chooseFileToSave(request), std::optional<std::string>("/tmp/out.xml"));
+  EXPECT_EQ(ui.chooseFileToOpen(request), std::nullopt) << "cancel";
+  EXPECT_EQ(ui.chooseFileToSave(request), std::nullopt) << "an open answer does not save";
+  EXPECT_EQ(ui.chooseFileToSave(request), std::nullopt) << "no path";
+  EXPECT_EQ(ui.chooseFileToOpen(request), std::nullopt) << "answers used up";
+}

@@ -1,0 +1,50 @@
+#include "Files.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "support/Texts.h"
+
+namespace pdfhost {
+
+std::string absolutePath(const std::string& path)
+{
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) absolute = std::filesystem::path(path);
+  return absolute.lexically_normal().string();
+}
+
+std::string deviceIndependentPath(const std::string& path, const std::string* base)
+{
+  std::string text = path;
+  if (base != nullptr) {
+    std::filesystem::path folder = std::filesystem::path(*base).parent_path();
+    text = std::filesystem::path(path).lexically_relative(folder).string();
+  }
+  return toUtf8(text, kHostEncodingUTF8);
+}
+
+ASPathName PathNames::acquire(const std::string& absolute)
+{
+  paths_.push_back(std::make_unique<_t_ASPathName>(_t_ASPathName{absolute}));
+  return paths_.back().get();
+}
+
+bool PathNames::release(ASPathName path)
+{
+  auto found =
+      std::find_if(paths_.begin(), paths_.end(),
+                   [path](const std::unique_ptr<_t_ASPathName>& p) { return p.get() == path; });
+  if (found == paths_.end()) return false;
+  paths_.erase(found);
+  return true;
+}
+
+bool PathNames::contains(ASPathName path) const
+{
+  return std::any_of(paths_.begin(), paths_.end(),
+                     [path](const std::unique_ptr<_t_ASPathName>& p) { return p.get() == path; });
+}
+
+}  // namespace pdfhost

@@ -1,0 +1,443 @@
+// The Ad Ticket dialog: its controls and layout, the Close question and field validation.
+#include "TVPTabDialog.h"
+
+#include <wx/button.h>
+#include <wx/gbsizer.h>
+#include <wx/image.h>
+#include <wx/intl.h>
+#include <wx/notebook.h>
+#include <wx/panel.h>
+#include <wx/radiobox.h>
+#include <wx/settings.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "TovarinPluginInit.h"
+#include "images/GWG_compliant.xpm"
+#include "images/Tovarinplus_KL2.xpm"
+
+// ---------------------------------------------------------------------------------------------
+// Event table
+// ---------------------------------------------------------------------------------------------
+
+// One row per button; nothing else of the dialog's own is handled.
+// clang-format off
+wxBEGIN_EVENT_TABLE(TVPTabDialog, wxDialog)
+  EVT_BUTTON(ID_TVP_IMPORT, TVPTabDialog::OnButtonImport)
+  EVT_BUTTON(ID_TVP_EXPORT, TVPTabDialog::OnButtonExport)
+  EVT_BUTTON(ID_TVP_PRINT,  TVPTabDialog::OnButtonPrint)
+  EVT_BUTTON(ID_TVP_SAVE,   TVPTabDialog::OnButtonSave)
+  EVT_BUTTON(ID_TVP_CLOSE,  TVPTabDialog::OnButtonQuit)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+namespace {
+
+// Controls without a width of their own in the layout take the toolkit's default height.
+const int kNarrow = 200;
+const int kWide = 400;
+
+// The size of the two read-only texts of the header.
+const wxSize kHeaderTextSize(400, 30);
+
+// A label, heading or hint at a cell of a page's grid.
+void AddLabel(wxWindow* parent, wxGridBagSizer* grid, const wxString& text, int row, int column,
+              int columns = 1)
+{
+  wxStaticText* label =
+      new wxStaticText(parent, wxID_STATIC, text, wxDefaultPosition, wxDefaultSize, 0);
+  grid->Add(label, wxGBPosition(row, column), wxGBSpan(1, columns), 0, 0);
+}
+
+// An empty field text at a cell of a page's grid.
+wxTextCtrl* AddField(wxWindow* parent, wxGridBagSizer* grid, wxWindowID id, int width, int row,
+                     int column, int columns)
+{
+  wxTextCtrl* text =
+      new wxTextCtrl(parent, id, wxEmptyString, wxDefaultPosition, wxSize(width, -1), 0);
+  grid->Add(text, wxGBPosition(row, column), wxGBSpan(1, columns), 0, 0);
+  return text;
+}
+
+// One of the header's read-only texts, light grey.
+wxTextCtrl* NewHeaderText(wxWindow* parent, wxWindowID id, const wxString& value)
+{
+  wxTextCtrl* text = new wxTextCtrl(parent, id, value, wxDefaultPosition, kHeaderTextSize,
+                                    wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL);
+  text->SetBackgroundColour(*wxStockGDI::GetColour(wxStockGDI::COLOUR_LIGHTGREY));
+  return text;
+}
+
+// The device-independent path of a document's file as the host gives it (UTF-8); empty for a
+// document that has no file. The host's path name and text are given back before returning.
+wxString DocumentPathText(PDDoc document)
+{
+  ASFile file = PDDocGetFile(document);
+  if (file == nullptr) return wxString();
+  ASPathName pathName = ASFileAcquirePathName(file);
+  char* diPath = nullptr;
+  try {
+    diPath = ASFileSysDIPathFromPath(ASGetDefaultFileSys(), pathName, nullptr);
+  } catch (...) {
+    // No frame of ours is open here, so the host reports the error; the path name is still ours.
+    ASFileSysReleasePath(ASGetDefaultFileSys(), pathName);
+    throw;
+  }
+  // Shown whole, however long: a cut path would hide which file the ticket is stored in.
+  wxString text = wxString::FromUTF8(diPath != nullptr ? diPath : "");
+  ASFileSysReleasePath(ASGetDefaultFileSys(), pathName);
+  ASfree(diPath);
+  return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+// ---------------------------------------------------------------------------------------------
+
+TVPTabDialog::TVPTabDialog(wxWindow* parent, wxWindowID id, const wxString& caption,
+                           const wxPoint& pos, const wxSize& size, long style)
+{
+  Create(parent, id, caption, pos, size, style);
+}
+
+TVPTabDialog::~TVPTabDialog() = default;
+
+bool TVPTabDialog::Create(wxWindow* parent, wxWindowID id, const wxString& caption,
+                          const wxPoint& pos, const wxSize& size, long style)
+{
+  // Command events of the controls stop at the dialog instead of reaching the hidden frame.
+  SetExtraStyle(wxWS_EX_BLOCK_EVENTS);
+  wxDialog::Create(parent, id, caption, pos, size, style, wxDialogNameStr);
+  CreateControls();
+  if (GetSizer() != nullptr) GetSizer()->SetSizeHints(this);
+  Centre(wxBOTH);
+  return true;
+}
+
+void TVPTabDialog::CreateControls()
+{
+  // Every control inherits the 8-point dialog font; none is given one of its own.
+  wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+  font.SetPointSize(8);
+  SetFont(font);
+
+  wxBoxSizer* topSizer = new wxBoxSizer(wxVERTICAL);
+  SetSizer(topSizer);
+  wxBoxSizer* mainColumn = new wxBoxSizer(wxVERTICAL);
+  topSizer->Add(mainColumn, 1, wxGROW | wxALL, 5);
+
+  // Header: logo and badge, the document's path and our namespace.
+  wxGridBagSizer* header = new wxGridBagSizer(10, 25);
+  mainColumn->Add(header, 0, wxALL, 5);
+  header->Add(new wxStaticBitmap(this, wxID_STATIC, GetBitmapResource("Tovarinplus_KL2.xpm"),
+                                 wxDefaultPosition, wxDefaultSize, 0),
+              wxGBPosition(0, 0), wxGBSpan(1, 1), 0, 0);
+  header->Add(
+      new wxStaticText(this, wxID_STATIC, _("PDF file"), wxDefaultPosition, wxDefaultSize, 0),
+      wxGBPosition(0, 1), wxGBSpan(1, 1), 0, 0);
+  m_pdfFile = NewHeaderText(this, ID_TVP_PDF_FILE, wxEmptyString);
+  header->Add(m_pdfFile, wxGBPosition(0, 2), wxGBSpan(2, 4), 0, 0);
+  header->Add(new wxStaticBitmap(this, wxID_STATIC, GetBitmapResource("GWG_compliant.xpm"),
+                                 wxDefaultPosition, wxDefaultSize, 0),
+              wxGBPosition(2, 0), wxGBSpan(1, 1), 0, 0);
+  header->Add(
+      new wxStaticText(this, wxID_STATIC, _("Namespace"), wxDefaultPosition, wxDefaultSize, 0),
+      wxGBPosition(2, 1), wxGBSpan(1, 1), 0, 0);
+  header->Add(NewHeaderText(this, ID_TVP_NAMESPACE, kTVPNamespaceURI), wxGBPosition(2, 2),
+              wxGBSpan(2, 4), 0, 0);
+
+  wxNotebook* notebook =
+      new wxNotebook(this, ID_TVP_NOTEBOOK, wxDefaultPosition, wxDefaultSize, wxNB_TOP);
+
+  // Page 1: the job, the colour and the contact; every field on it is mandatory.
+  {
+    wxPanel* page = new wxPanel(notebook, ID_TVP_JOB_PAGE, wxDefaultPosition, wxDefaultSize,
+                                wxNO_BORDER | wxTAB_TRAVERSAL);
+    wxBoxSizer* pageSizer = new wxBoxSizer(wxVERTICAL);
+    page->SetSizer(pageSizer);
+    wxGridBagSizer* grid = new wxGridBagSizer(10, 20);
+    pageSizer->Add(grid, 0, wxALL, 5);
+
+    AddLabel(page, grid, "   Order ID", 0, 0);
+    m_ediorderid = AddField(page, grid, ID_TVP_EDIORDERID, kNarrow, 0, 1, 1);
+    AddLabel(page, grid, "reservation number if known, otherwise 000", 0, 2, 2);
+    AddLabel(page, grid, "   Job ID", 1, 0);
+    m_jobid = AddField(page, grid, ID_TVP_JOBID, kWide, 1, 1, 2);
+    AddLabel(page, grid, "filename", 1, 3);
+    AddLabel(page, grid, "Client ID", 2, 0);
+    AddLabel(page, grid, "   Media Agency", 3, 0);
+    m_client = AddField(page, grid, ID_TVP_CLIENT, kWide, 3, 1, 4);
+    AddLabel(page, grid, "   Creative Agency", 4, 0);
+    m_agency = AddField(page, grid, ID_TVP_AGENCY, kWide, 4, 1, 4);
+    AddLabel(page, grid, "   Service Office", 5, 0);
+    m_service = AddField(page, grid, ID_TVP_SERVICE, kWide, 5, 1, 4);
+    AddLabel(page, grid, "   Advertiser", 6, 0);
+    m_advertiser = AddField(page, grid, ID_TVP_ADVERTISER, kWide, 6, 1, 4);
+    AddLabel(page, grid, "   First publication date", 7, 0);
+    m_firstpub = AddField(page, grid, ID_TVP_FIRSTPUB, kNarrow, 7, 1, 1);
+    AddLabel(page, grid, "(preferably DDMMYYYY)", 7, 2);
+    AddLabel(page, grid, "   Title/publication", 8, 0);
+    m_location = AddField(page, grid, ID_TVP_LOCATION, kWide, 8, 1, 4);
+    AddLabel(page, grid, "   Theme", 9, 0);
+    m_theme = AddField(page, grid, ID_TVP_THEME, kWide, 9, 1, 4);
+    AddLabel(page, grid, "Colour", 10, 0);
+
+    wxBoxSizer* colourRow = new wxBoxSizer(wxHORIZONTAL);
+    grid->Add(colourRow, wxGBPosition(11, 0), wxGBSpan(1, 1), 0, 0);
+    const wxString colours[] = {_("B/W"), _("Full"), _("Spot")};
+    m_colourRadio = new wxRadioBox(page, ID_TVP_RADIOBOX, wxGetTranslation(""), wxDefaultPosition,
+                                   wxDefaultSize, WXSIZEOF(colours), colours, 1, wxRA_SPECIFY_ROWS);
+    colourRow->Add(m_colourRadio, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 15);
+    // Beside the "Spot" choice. A fixed point can only land there for one set of control
+    // heights (GTK's are taller than the small ones it was made for, and the row lower), so
+    // the text takes the grid cell right of the colour row instead.
+    m_spotcolour = new wxTextCtrl(page, ID_TVP_SPOTCOLOUR, wxEmptyString, wxDefaultPosition,
+                                  wxSize(kWide, -1), 0);
+    grid->Add(m_spotcolour, wxGBPosition(11, 1), wxGBSpan(1, 4), wxALIGN_CENTER_VERTICAL, 0);
+
+    AddLabel(page, grid, "Contact (name)", 12, 0);
+    m_contact = AddField(page, grid, ID_TVP_CONTACT, kWide, 12, 1, 4);
+    AddLabel(page, grid, "Phone", 13, 0);
+    m_phone = AddField(page, grid, ID_TVP_PHONE, kWide, 13, 1, 4);
+    AddLabel(page, grid, "Email", 14, 0);
+    m_email = AddField(page, grid, ID_TVP_EMAIL, kWide, 14, 1, 4);
+
+    pageSizer->Add(5, 5, 0, wxALIGN_CENTER_HORIZONTAL, 5);
+    notebook->AddPage(page, _("Job info (mandatory)"), false, -1);
+  }
+
+  // Page 2: the size, the bleed and the optional fields.
+  {
+    wxPanel* page = new wxPanel(notebook, ID_TVP_EXTRA_PAGE, wxDefaultPosition, wxDefaultSize,
+                                wxNO_BORDER | wxTAB_TRAVERSAL);
+    wxBoxSizer* pageSizer = new wxBoxSizer(wxVERTICAL);
+    page->SetSizer(pageSizer);
+
+    const wxString sizes[] = {_("Fixed size"), _("Width/height")};
+    m_sizeRadio = new wxRadioBox(page, ID_TVP_RADIOBOX, wxGetTranslation(""), wxDefaultPosition,
+                                 wxDefaultSize, WXSIZEOF(sizes), sizes, 1, wxRA_SPECIFY_COLS);
+    m_sizeRadio->SetSelection(0);
+    // Vertical centring means nothing in a vertical sizer (and wx 3.2 asserts on it): wxALL only.
+    pageSizer->Add(m_sizeRadio, 0, wxALL, 5);
+    // Placed by hand beside the "Fixed size" choice; no sizer moves or sizes it.
+    m_fixedsize = new wxTextCtrl(page, ID_TVP_FIXEDSIZE, wxEmptyString, wxPoint(140, 8),
+                                 wxSize(kNarrow, -1), 0);
+
+    wxGridBagSizer* sizeGrid = new wxGridBagSizer(10, 20);
+    pageSizer->Add(sizeGrid, 0, wxALL, 5);
+    AddLabel(page, sizeGrid, "     Width (mm)", 0, 0);
+    m_mmwidth = AddField(page, sizeGrid, ID_TVP_MMWIDTH, kNarrow, 0, 1, 4);
+    AddLabel(page, sizeGrid, "     Width (colums)", 1, 0);
+    m_cwidth = AddField(page, sizeGrid, ID_TVP_CWIDTH, kNarrow, 1, 1, 4);
+    AddLabel(page, sizeGrid, "     Height (mm)", 2, 0);
+    m_height = AddField(page, sizeGrid, ID_TVP_HEIGHT, kNarrow, 2, 1, 4);
+    AddLabel(page, sizeGrid, "     Bleed", 3, 0);
+    m_bleed = AddField(page, sizeGrid, ID_TVP_BLEED, kNarrow, 3, 1, 3);
+    AddLabel(page, sizeGrid, "(YES/NO)", 3, 4);
+
+    wxGridBagSizer* optionalGrid = new wxGridBagSizer(10, 20);
+    pageSizer->Add(optionalGrid, 0, wxALL, 5);
+    AddLabel(page, optionalGrid, "Brand", 0, 0);
+    m_brand = AddField(page, optionalGrid, ID_TVP_BRAND, kWide, 0, 1, 4);
+    AddLabel(page, optionalGrid, "Fax", 1, 0);
+    m_fax = AddField(page, optionalGrid, ID_TVP_FAX, kWide, 1, 1, 4);
+    AddLabel(page, optionalGrid, "Destination", 2, 0);
+    m_destination = AddField(page, optionalGrid, ID_TVP_DESTINATION, kWide, 2, 1, 4);
+    AddLabel(page, optionalGrid, "Remarks", 3, 0);
+    m_remarks = AddField(page, optionalGrid, ID_TVP_REMARKS, kWide, 3, 1, 4);
+
+    pageSizer->Add(5, 5, 0, wxALIGN_CENTER_HORIZONTAL, 5);
+    notebook->AddPage(page, _("Extra info (non mandatory)"), false, -1);
+  }
+  mainColumn->Add(notebook, 1, wxGROW | wxALL, 5);
+
+  // Button row, pushed to the right by a stretching spacer.
+  wxBoxSizer* buttonRow = new wxBoxSizer(wxHORIZONTAL);
+  mainColumn->Add(buttonRow, 0, wxGROW, 5);
+  buttonRow->Add(5, 5, 1, wxALIGN_CENTER_VERTICAL | wxALL, 5);
+  const struct {
+    wxWindowID id;
+    const char* label;
+  } buttons[] = {
+      {ID_TVP_IMPORT, "&Import..."}, {ID_TVP_EXPORT, "&Export..."}, {ID_TVP_PRINT, "&Print..."},
+      {ID_TVP_SAVE, "&Save"},        {ID_TVP_CLOSE, "&Close"},
+  };
+  for (const auto& button : buttons)
+    buttonRow->Add(new wxButton(this, button.id, wxGetTranslation(button.label)), 0,
+                   wxALIGN_CENTER_VERTICAL | wxALL, 5);
+
+  // The active document, if any: its path, then its ticket. No frame of ours guards this.
+  AVDoc view = AVAppGetActiveDoc();
+  if (view == nullptr) return;
+  PDDoc document = AVDocGetPDDoc(view);
+  m_pdfFile->SetValue(DocumentPathText(document));
+  ImportMetaDataFromPDF(document);
+}
+
+wxBitmap TVPTabDialog::GetBitmapResource(const wxString& name)
+{
+  if (name == "Tovarinplus_KL2.xpm")
+    return wxBitmap(wxImage(Tovarinplus_KL2_xpm), 15);
+  if (name == "GWG_compliant.xpm")
+    return wxBitmap(wxImage(GWG_compliant_xpm), 15);
+  return wxNullBitmap;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading from the document
+// ---------------------------------------------------------------------------------------------
+
+void TVPTabDialog::ImportMetaDataFromPDF(PDDoc WXUNUSED(doc))
+{
+  // Reading the ticket from the document's XMP packet comes with the metadata road; until then
+  // the dialog opens with empty fields.
+}
+
+// ---------------------------------------------------------------------------------------------
+// Buttons
+// ---------------------------------------------------------------------------------------------
+
+void TVPTabDialog::OnButtonImport(wxCommandEvent& WXUNUSED(event))
+{
+  // Importing a ticket from an XML file comes with the import road; the button does nothing yet.
+}
+
+void TVPTabDialog::OnButtonExport(wxCommandEvent& WXUNUSED(event))
+{
+  if (!CheckValidData()) return;
+  // Writing the ticket to an XML file comes with the export road.
+}
+
+void TVPTabDialog::OnButtonPrint(wxCommandEvent& WXUNUSED(event))
+{
+  if (!CheckValidData()) return;
+  // Drawing and printing the ticket sheet comes with the print road.
+}
+
+void TVPTabDialog::OnButtonSave(wxCommandEvent& WXUNUSED(event))
+{
+  // The whole save, validation included, runs inside one host exception frame.
+  try {
+    _miExceptionPushPop frame;
+    if (!CheckValidData()) return;
+    // Writing the ticket into the document and saving it come with the metadata road.
+  } catch (_miExceptionInfo&) {
+    miShowErrorAlert(ASGetExceptionErrorCode(), 255);
+  }
+}
+
+void TVPTabDialog::OnButtonQuit(wxCommandEvent& WXUNUSED(event))
+{
+  if (AVAlert(ALERT_CAUTION, "Are you sure you want to quit?", "Yes", "No", nullptr, false) == 1)
+    EndModal(wxID_CANCEL);
+  // else: the dialog stays open with every edit
+}
+
+// ---------------------------------------------------------------------------------------------
+// Validation
+// ---------------------------------------------------------------------------------------------
+
+bool TVPTabDialog::IsTVPPropFilled(wxTextCtrl* control)
+{
+  if (control == nullptr) return false;
+  const wxString value = control->GetValue();
+  // Only the space counts as blank: a tab or a line break is content.
+  return value.find_first_not_of(' ') != wxString::npos && value.length() <= kTVPMaxFieldLength;
+}
+
+bool TVPTabDialog::IsEmailPropFilled(wxTextCtrl* control)
+{
+  if (control == nullptr) return false;
+  const wxString value = control->GetValue();
+  return value.find('@') != wxString::npos && value.length() <= kTVPMaxFieldLength;
+}
+
+bool TVPTabDialog::CheckTVPPropLen(wxTextCtrl* control)
+{
+  return control != nullptr && control->GetValue().length() <= kTVPMaxFieldLength;
+}
+
+bool TVPTabDialog::CheckValidData()
+{
+  typedef bool (TVPTabDialog::*FieldTest)(wxTextCtrl*);
+  const struct {
+    wxTextCtrl* control;
+    FieldTest test;
+    const char* message;
+  } mandatory[] = {
+      {m_ediorderid, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Order ID' has no value or its value is too long"},
+      {m_jobid, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Job ID' has no value or its value is too long"},
+      {m_client, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Media Agency' has no value or its value is too long"},
+      {m_agency, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Creative Agency' has no value or its value is too long"},
+      {m_service, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Service office' has no value or its value is too long"},
+      {m_advertiser, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Advertiser' has no value or its value is too long"},
+      {m_firstpub, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'First Publication Date' has no value or its value is too long"},
+      {m_location, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Title/publication' has no value or its value is too long"},
+      {m_theme, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Theme' has no value or its value is too long"},
+      {m_contact, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Contact' has no value or its value is too long"},
+      {m_phone, &TVPTabDialog::IsTVPPropFilled,
+       "The mandatory 'Phone' has no value or its value is too long"},
+      {m_email, &TVPTabDialog::IsEmailPropFilled,
+       "The mandatory 'Email' has no or an invalid value or its value is too long"},
+  };
+  for (const auto& field : mandatory) {
+    if (!(this->*field.test)(field.control)) {
+      AVAlertNote(field.message);
+      return false;
+    }
+  }
+
+  const int colour = m_colourRadio != nullptr ? m_colourRadio->GetSelection() : wxNOT_FOUND;
+  if (colour != 0 && colour != 1 && colour != 2) {
+    AVAlertNote("At least one of the possible colour sheme should be checked");
+    return false;
+  }
+  if (colour == 2 && !IsTVPPropFilled(m_spotcolour)) {
+    AVAlertNote("A pantone colour should be entered if the colour sheme is spotcolour");
+    return false;
+  }
+
+  // The bleed is examined only when it holds something; an accepted answer is put in capitals.
+  if (IsTVPPropFilled(m_bleed)) {
+    const wxString bleed = m_bleed->GetValue();
+    if (bleed == "YES" || bleed == "yes" || bleed == "Yes") {
+      m_bleed->SetValue("YES");
+    } else if (bleed == "NO" || bleed == "no" || bleed == "No") {
+      m_bleed->SetValue("NO");
+    } else {
+      AVAlertNote("Only 'YES' or 'NO' are allowed for 'Bleed'");
+      return false;
+    }
+  }
+
+  const struct {
+    wxTextCtrl* control;
+    const char* message;
+  } optional[] = {
+      {m_brand, "The value for the optional 'Brand' is too long"},
+      {m_fax, "The value for the optional 'Fax' is too long"},
+      {m_destination, "The value for the optional 'Destination' is too long"},
+      {m_remarks, "The value for the optional 'Remarks' is too long"},
+  };
+  for (const auto& field : optional) {
+    if (!CheckTVPPropLen(field.control)) {
+      AVAlertNote(field.message);
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,130 @@
+// The Ad Ticket dialog: the modal editor of the ticket's 24 fields on two notebook pages, with
+// the buttons that validate, save, import, export and print the ticket.
+#ifndef TVP_TAB_DIALOG_H
+#define TVP_TAB_DIALOG_H
+
+#include <wx/bitmap.h>
+#include <wx/dialog.h>
+
+#include "PIHost.h"
+
+class wxRadioBox;
+class wxTextCtrl;
+
+// Our own ticket schema's namespace: shown in the dialog, written into documents and exports.
+#define kTVPNamespaceURI "http://ns.tovarin.com/tvp/adticket/1.0/"
+
+// The longest text, in characters, that a ticket field may hold.
+#define kTVPMaxFieldLength 1024
+
+// Size of the buffer that holds an imported XML file with its terminating NUL.
+#define kTVPImportBufferSize 32000
+
+// WINDOW IDENTIFIERS: fixed numbers, by which every part of the plug-in and its tests find them.
+enum {
+  ID_TVP_NOTEBOOK = 10004,
+  ID_TVP_JOB_PAGE = 10006,
+  ID_TVP_RADIOBOX = 10035,  // both radio boxes; no handler refers to it
+  ID_TVP_EXTRA_PAGE = 10040,
+  ID_TVP_PDF_FILE = 10050,
+  ID_TVP_NAMESPACE = 10051,
+  ID_TVP_EDIORDERID = 10052,
+  ID_TVP_JOBID = 10053,
+  ID_TVP_CLIENT = 10054,
+  ID_TVP_AGENCY = 10055,
+  ID_TVP_SERVICE = 10056,
+  ID_TVP_ADVERTISER = 10057,
+  ID_TVP_FIRSTPUB = 10058,
+  ID_TVP_LOCATION = 10059,
+  ID_TVP_THEME = 10060,
+  ID_TVP_SPOTCOLOUR = 10061,
+  ID_TVP_CONTACT = 10062,
+  ID_TVP_PHONE = 10063,
+  ID_TVP_EMAIL = 10064,
+  ID_TVP_FIXEDSIZE = 10065,
+  ID_TVP_MMWIDTH = 10066,
+  ID_TVP_CWIDTH = 10067,
+  ID_TVP_HEIGHT = 10068,
+  ID_TVP_BLEED = 10069,
+  ID_TVP_BRAND = 10070,
+  ID_TVP_FAX = 10071,
+  ID_TVP_DESTINATION = 10072,
+  ID_TVP_REMARKS = 10073,
+  ID_TVP_IMPORT = 10074,
+  ID_TVP_EXPORT = 10075,
+  ID_TVP_PRINT = 10076,
+  ID_TVP_SAVE = 10077,
+  ID_TVP_CLOSE = 10078,
+};
+
+class TVPTabDialog : public wxDialog {
+ public:
+  // Builds every control and shows the active document's path; see Create.
+  TVPTabDialog(wxWindow* parent, wxWindowID id, const wxString& caption, const wxPoint& pos,
+               const wxSize& size, long style);
+  ~TVPTabDialog() override;
+
+  // Creates the window, its controls and layout, sized to fit and centred. Returns true.
+  bool Create(wxWindow* parent, wxWindowID id, const wxString& caption, const wxPoint& pos,
+              const wxSize& size, long style);
+  // Builds fonts, sizers and controls, then loads from the active document, if any.
+  void CreateControls();
+  // The bitmap of a built-in picture by its resource name; wxNullBitmap for any other name.
+  wxBitmap GetBitmapResource(const wxString& name);
+
+  // BUTTON HANDLERS
+  void OnButtonImport(wxCommandEvent& event);
+  void OnButtonExport(wxCommandEvent& event);
+  void OnButtonPrint(wxCommandEvent& event);
+  void OnButtonSave(wxCommandEvent& event);
+  void OnButtonQuit(wxCommandEvent& event);
+
+  // VALIDATION
+  // Tests the fields in their fixed order; the first that fails shows its message in a note
+  // alert and makes the result false. An accepted bleed is rewritten as "YES" or "NO".
+  bool CheckValidData();
+  // A mandatory text: some character other than a space, and at most 1024 characters.
+  bool IsTVPPropFilled(wxTextCtrl* control);
+  // The e-mail text: an at sign somewhere, and at most 1024 characters.
+  bool IsEmailPropFilled(wxTextCtrl* control);
+  // An optional text: at most 1024 characters; empty passes.
+  bool CheckTVPPropLen(wxTextCtrl* control);
+
+  // LOADING FROM THE DOCUMENT
+  // Fills the fields from the ticket stored in the document's XMP metadata.
+  void ImportMetaDataFromPDF(PDDoc doc);
+
+ private:
+  // Non-owning: the window tree owns every control.
+  wxTextCtrl* m_pdfFile = nullptr;
+  wxTextCtrl* m_ediorderid = nullptr;
+  wxTextCtrl* m_jobid = nullptr;
+  wxTextCtrl* m_client = nullptr;
+  wxTextCtrl* m_agency = nullptr;
+  wxTextCtrl* m_service = nullptr;
+  wxTextCtrl* m_advertiser = nullptr;
+  wxTextCtrl* m_firstpub = nullptr;
+  wxTextCtrl* m_location = nullptr;
+  wxTextCtrl* m_theme = nullptr;
+  wxTextCtrl* m_spotcolour = nullptr;
+  wxTextCtrl* m_contact = nullptr;
+  wxTextCtrl* m_phone = nullptr;
+  wxTextCtrl* m_email = nullptr;
+  wxTextCtrl* m_fixedsize = nullptr;
+  wxTextCtrl* m_mmwidth = nullptr;
+  wxTextCtrl* m_cwidth = nullptr;
+  wxTextCtrl* m_height = nullptr;
+  wxTextCtrl* m_bleed = nullptr;
+  wxTextCtrl* m_brand = nullptr;
+  wxTextCtrl* m_fax = nullptr;
+  wxTextCtrl* m_destination = nullptr;
+  wxTextCtrl* m_remarks = nullptr;
+  wxRadioBox* m_colourRadio = nullptr;
+  wxRadioBox* m_sizeRadio = nullptr;
+  // The text of an imported XML file, written by the import before anything reads it.
+  char m_importBuffer[kTVPImportBufferSize];
+
+  wxDECLARE_EVENT_TABLE();
+};
+
+#endif

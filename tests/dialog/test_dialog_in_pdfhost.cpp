@@ -1,0 +1,57 @@
+// The dialog command in pdfhost with the plug-in module as the host loads it, where no display
+// can be had: each choice of the item tells the user and leaves the host running normally. (The
+// dialog itself in pdfhost is driven by scripts/screenshot-dialog.sh.)
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string readFile(const std::string& path)
+{
+  std::ifstream in(path);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+int count(const std::string& text, const std::string& what)
+{
+  int found = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++found;
+  return found;
+}
+
+}  // namespace
+
+TEST(DialogInPdfhost, WithoutADisplayEachChoiceSaysSoAndTheHostRunsOn)
+{
+  std::string base = "/tmp/tvp-dialog-e2e-" + std::to_string(::getpid());
+  std::ofstream(base + ".answers") << "";
+  std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + std::string(TVP_PDFHOST) +
+                        " --plugins " + TVP_PLUGIN_DIR + " --answers " + base + ".answers --log " +
+                        base + ".log --run ZEKT:TVPMetadata" + " --run ZEKT:TVPMetadata " +
+                        TVP_SAMPLE_PDF + " 2>" + base + ".err";
+  int raw = std::system(command.c_str());
+  std::string log = readFile(base + ".log");
+  std::string err = readFile(base + ".err");
+  for (const char* suffix : {".answers", ".log", ".err"}) std::remove((base + suffix).c_str());
+
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 0) << err;
+  EXPECT_EQ(count(log,
+                  "alert: The Ad Ticket dialog cannot be opened: the window toolkit could "
+                  "not be started. -> "),
+            2)
+      << log;
+  EXPECT_EQ(count(log, "menu item ZEKT:TVPMetadata: done\n"), 2) << log;
+  EXPECT_EQ(count(log, "error"), 0) << "no host error was raised: " << log;
+  EXPECT_NE(log.find("quit\n"), std::string::npos) << log;
+  EXPECT_EQ(err, "") << "the toolkit's own message is not printed";
+}

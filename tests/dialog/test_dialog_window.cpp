@@ -1,0 +1,302 @@
+// The ticket dialog as it opens: its controls by identifier, texts, layout rules, pictures and
+// the document's path; and the Close question.
+#include <wx/gbsizer.h>
+#include <wx/notebook.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "DialogHarness.h"
+#include "wxInit.h"
+
+using namespace dialogtest;
+
+namespace {
+
+// Every field text: identifier, page, width.
+struct FieldText {
+  int id;
+  int page;
+  int width;
+};
+
+const FieldText kFieldTexts[] = {
+    {10052, ID_TVP_JOB_PAGE, 200},   {10053, ID_TVP_JOB_PAGE, 400},
+    {10054, ID_TVP_JOB_PAGE, 400},   {10055, ID_TVP_JOB_PAGE, 400},
+    {10056, ID_TVP_JOB_PAGE, 400},   {10057, ID_TVP_JOB_PAGE, 400},
+    {10058, ID_TVP_JOB_PAGE, 200},   {10059, ID_TVP_JOB_PAGE, 400},
+    {10060, ID_TVP_JOB_PAGE, 400},   {10061, ID_TVP_JOB_PAGE, 400},
+    {10062, ID_TVP_JOB_PAGE, 400},   {10063, ID_TVP_JOB_PAGE, 400},
+    {10064, ID_TVP_JOB_PAGE, 400},   {10065, ID_TVP_EXTRA_PAGE, 200},
+    {10066, ID_TVP_EXTRA_PAGE, 200}, {10067, ID_TVP_EXTRA_PAGE, 200},
+    {10068, ID_TVP_EXTRA_PAGE, 200}, {10069, ID_TVP_EXTRA_PAGE, 200},
+    {10070, ID_TVP_EXTRA_PAGE, 400}, {10071, ID_TVP_EXTRA_PAGE, 400},
+    {10072, ID_TVP_EXTRA_PAGE, 400}, {10073, ID_TVP_EXTRA_PAGE, 400},
+};
+
+// The labels, headings and hints of a page, in the order they are created.
+std::vector<std::string> labelsOf(wxWindow* page)
+{
+  std::vector<std::string> labels;
+  for (wxWindow* child : page->GetChildren())
+    if (auto* label = dynamic_cast<wxStaticText*>(child))
+      labels.push_back(label->GetLabel().ToStdString());
+  return labels;
+}
+
+std::vector<std::string> choicesOf(wxRadioBox* box)
+{
+  std::vector<std::string> choices;
+  for (unsigned i = 0; i < box->GetCount(); ++i) choices.push_back(box->GetString(i).ToStdString());
+  return choices;
+}
+
+std::string absolute(const std::string& path)
+{
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+}  // namespace
+
+TEST_F(DialogTest, OpensWithEveryFieldEmptyAndTheDefaultChoices)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  EXPECT_TRUE(runCommand([&](TVPTabDialog& dialog) {
+    for (const auto& field : kFieldTexts) {
+      wxTextCtrl* control = text(field.id);
+      ASSERT_NE(control, nullptr) << field.id;
+      EXPECT_EQ(control->GetParent()->GetId(), field.page) << field.id;
+      EXPECT_EQ(control->GetSize().GetWidth(), field.width) << field.id;
+      EXPECT_EQ(control->GetValue(), "") << field.id;
+      EXPECT_TRUE(control->IsEditable() && control->IsEnabled()) << field.id;
+      EXPECT_FALSE(control->IsMultiLine()) << field.id;
+    }
+    EXPECT_EQ(radioBox(ID_TVP_JOB_PAGE)->GetSelection(), 0) << "B/W";
+    EXPECT_EQ(radioBox(ID_TVP_EXTRA_PAGE)->GetSelection(), 0) << "Fixed size";
+    EXPECT_EQ(dialog.GetTitle(), "");
+    EXPECT_TRUE(dialog.GetExtraStyle() & wxWS_EX_BLOCK_EVENTS);
+    closeDialog();
+  }));
+}
+
+TEST_F(DialogTest, HeaderShowsTheDocumentPathAndOurNamespaceReadOnly)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog& dialog) {
+    for (int id : {ID_TVP_PDF_FILE, ID_TVP_NAMESPACE}) {
+      wxTextCtrl* box = text(id);
+      ASSERT_NE(box, nullptr) << id;
+      EXPECT_EQ(box->GetParent(), &dialog) << id;
+      EXPECT_FALSE(box->IsEditable()) << id;
+      EXPECT_TRUE(box->IsMultiLine()) << id;
+      EXPECT_EQ(box->GetSize(), wxSize(400, 30)) << id;
+      EXPECT_EQ(box->GetBackgroundColour(), *wxLIGHT_GREY) << id;
+    }
+    EXPECT_EQ(text(ID_TVP_PDF_FILE)->GetValue(), wxString::FromUTF8(absolute(TVP_SAMPLE_PDF)));
+    EXPECT_EQ(text(ID_TVP_NAMESPACE)->GetValue(), "http://ns.tovarin.com/tvp/adticket/1.0/");
+    EXPECT_EQ(pdfhost::Host::get().live.paths, 0) << "the path name is given back at once";
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, WithoutAnActiveDocumentThePathIsEmptyAndSaveStillValidates)
+{
+  runCommand([&](TVPTabDialog&) {
+    EXPECT_EQ(text(ID_TVP_PDF_FILE)->GetValue(), "");
+    EXPECT_EQ(text(ID_TVP_NAMESPACE)->GetValue(), kTVPNamespaceURI);
+    EXPECT_EQ(text(ID_TVP_EDIORDERID)->GetValue(), "");
+    EXPECT_EQ(radioBox(ID_TVP_JOB_PAGE)->GetSelection(), 0);
+    EXPECT_EQ(radioBox(ID_TVP_EXTRA_PAGE)->GetSelection(), 0);
+    click(ID_TVP_SAVE);
+    EXPECT_EQ(seen.notes, std::vector<std::string>{
+                              "The mandatory 'Order ID' has no value or its value is too long"});
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, PathsLongerThan511BytesAreShownWhole)
+{
+  // A document folder deep enough for a path of over 600 bytes, with a non-ASCII file name.
+  std::string folder = "/tmp/tvp-dialog-paths-" + std::to_string(::getpid());
+  std::string deep = folder;
+  std::filesystem::remove_all(folder);
+  for (int i = 0; i < 7; ++i) deep += "/" + std::string(90, static_cast<char>('a' + i));
+  std::filesystem::create_directories(deep);
+  std::string path = deep + "/Anzeige M\xC3\xBCller.pdf";
+  std::filesystem::copy_file(TVP_SAMPLE_PDF, path);
+  ASSERT_GT(path.size(), 600u);
+  openDocument(path);
+  runCommand([&](TVPTabDialog&) {
+    wxString shown = text(ID_TVP_PDF_FILE)->GetValue();
+    EXPECT_EQ(shown.utf8_string(), path);
+    closeDialog();
+  });
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(DialogTest, PagesHoldTheirLabelsInOrder)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog&) {
+    auto* notebook = dynamic_cast<wxNotebook*>(wxWindow::FindWindowById(ID_TVP_NOTEBOOK));
+    ASSERT_NE(notebook, nullptr);
+    ASSERT_EQ(notebook->GetPageCount(), 2u);
+    EXPECT_EQ(notebook->GetPageText(0), "Job info (mandatory)");
+    EXPECT_EQ(notebook->GetPageText(1), "Extra info (non mandatory)");
+    EXPECT_EQ(notebook->GetPage(0)->GetId(), ID_TVP_JOB_PAGE);
+    EXPECT_EQ(notebook->GetPage(1)->GetId(), ID_TVP_EXTRA_PAGE);
+    EXPECT_EQ(
+        labelsOf(notebook->GetPage(0)),
+        (std::vector<std::string>{
+            "   Order ID", "reservation number if known, otherwise 000", "   Job ID", "filename",
+            "Client ID", "   Media Agency", "   Creative Agency", "   Service Office",
+            "   Advertiser", "   First publication date", "(preferably DDMMYYYY)",
+            "   Title/publication", "   Theme", "Colour", "Contact (name)", "Phone", "Email"}));
+    EXPECT_EQ(labelsOf(notebook->GetPage(1)),
+              (std::vector<std::string>{"     Width (mm)", "     Width (colums)",
+                                        "     Height (mm)", "     Bleed", "(YES/NO)", "Brand",
+                                        "Fax", "Destination", "Remarks"}));
+    EXPECT_EQ(choicesOf(radioBox(ID_TVP_JOB_PAGE)),
+              (std::vector<std::string>{"B/W", "Full", "Spot"}));
+    EXPECT_EQ(choicesOf(radioBox(ID_TVP_EXTRA_PAGE)),
+              (std::vector<std::string>{"Fixed size", "Width/height"}));
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, ChoiceTextsSitBesideTheirChoicesAndStayThere)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog& dialog) {
+    wxTextCtrl* spot = text(ID_TVP_SPOTCOLOUR);
+    wxTextCtrl* fixed = text(ID_TVP_FIXEDSIZE);
+    // The fixed size at its point beside "Fixed size", in no sizer.
+    EXPECT_EQ(fixed->GetContainingSizer(), nullptr);
+    EXPECT_EQ(fixed->GetPosition(), wxPoint(140, 8));
+    EXPECT_GT(fixed->GetPosition().x, radioBox(ID_TVP_EXTRA_PAGE)->GetRect().GetRight());
+    // The spot colour in the grid cell right of the colour row, covering no other control.
+    auto* grid = dynamic_cast<wxGridBagSizer*>(spot->GetContainingSizer());
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->GetItemPosition(spot), wxGBPosition(11, 1));
+    EXPECT_EQ(grid->GetItemSpan(spot), wxGBSpan(1, 4));
+    wxRect colours = radioBox(ID_TVP_JOB_PAGE)->GetRect();
+    wxRect spotPlace = spot->GetRect();
+    EXPECT_GT(spotPlace.x, colours.GetRight());
+    int spotMiddle = spotPlace.y + spotPlace.height / 2;
+    EXPECT_TRUE(colours.GetTop() < spotMiddle && spotMiddle < colours.GetBottom())
+        << "on the colour row";
+    for (wxWindow* page : {spot->GetParent(), fixed->GetParent()})
+      for (wxWindow* a : page->GetChildren())
+        for (wxWindow* b : page->GetChildren())
+          if (a < b)
+            EXPECT_FALSE(a->GetRect().Intersects(b->GetRect())) << a->GetId() << " " << b->GetId();
+
+    // Choosing "Full" or "Width/height" runs no handler: nothing is cleared or disabled, and a
+    // new layout moves neither text.
+    spot->SetValue("Pantone 300");
+    fixed->SetValue("1/2 page");
+    radioBox(ID_TVP_JOB_PAGE)->SetSelection(1);
+    radioBox(ID_TVP_EXTRA_PAGE)->SetSelection(1);
+    dialog.Layout();
+    spot->GetParent()->Layout();
+    fixed->GetParent()->Layout();
+    EXPECT_EQ(spot->GetRect(), spotPlace);
+    EXPECT_EQ(fixed->GetPosition(), wxPoint(140, 8));
+    EXPECT_EQ(spot->GetValue(), "Pantone 300");
+    EXPECT_EQ(fixed->GetValue(), "1/2 page");
+    EXPECT_TRUE(spot->IsEnabled() && spot->IsEditable());
+    EXPECT_TRUE(fixed->IsEnabled() && fixed->IsEditable());
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, ButtonsAndTheDialogFont)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog& dialog) {
+    const std::pair<int, const char*> buttons[] = {
+        {10074, "&Import..."}, {10075, "&Export..."}, {10076, "&Print..."},
+        {10077, "&Save"},      {10078, "&Close"},
+    };
+    int previousX = -1;
+    for (const auto& [id, label] : buttons) {
+      auto* button = dynamic_cast<wxButton*>(wxWindow::FindWindowById(id));
+      ASSERT_NE(button, nullptr) << id;
+      EXPECT_EQ(button->GetLabel(), label);
+      EXPECT_EQ(button->GetParent(), &dialog);
+      EXPECT_GT(button->GetPosition().x, previousX) << "buttons run left to right";
+      previousX = button->GetPosition().x;
+    }
+    EXPECT_EQ(dialog.GetFont().GetPointSize(), 8);
+    EXPECT_EQ(text(ID_TVP_EDIORDERID)->GetFont().GetPointSize(), 8);
+    EXPECT_EQ(dialog.GetMinSize(), dialog.GetSize()) << "sized to its layout";
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, PicturesAreTheBuiltInImages)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog& dialog) {
+    std::vector<wxSize> pictures;
+    for (wxWindow* child : dialog.GetChildren())
+      if (auto* picture = dynamic_cast<wxStaticBitmap*>(child))
+        pictures.push_back(picture->GetBitmap().GetSize());
+    EXPECT_EQ(pictures, (std::vector<wxSize>{wxSize(162, 49), wxSize(169, 55)}));
+
+    const std::pair<const char*, wxSize> resources[] = {
+        {"Tovarinplus_KL2.xpm", wxSize(162, 49)},
+        {"GWG_compliant.xpm", wxSize(169, 55)},
+        {"tovarinplus_kl2.xpm", wxSize()},
+        {"GWG_Compliant.xpm", wxSize()},
+        {"", wxSize()},
+    };
+    for (const auto& [name, size] : resources) {
+      wxBitmap bitmap = dialog.GetBitmapResource(name);
+      EXPECT_EQ(bitmap.IsOk(), size != wxSize()) << name;
+      if (bitmap.IsOk()) EXPECT_EQ(bitmap.GetSize(), size) << name;
+    }
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, CloseAnsweredNoKeepsEveryEditAndYesEndsTheRun)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog& dialog) {
+    setText(ID_TVP_EDIORDERID, "4711");
+    radioBox(ID_TVP_JOB_PAGE)->SetSelection(2);
+    answer({"no"});
+    click(ID_TVP_CLOSE);
+    EXPECT_TRUE(dialog.IsModal());
+    EXPECT_EQ(text(ID_TVP_EDIORDERID)->GetValue(), "4711");
+    EXPECT_EQ(radioBox(ID_TVP_JOB_PAGE)->GetSelection(), 2);
+    answer({"yes"});
+    click(ID_TVP_CLOSE);
+    EXPECT_FALSE(dialog.IsModal());
+    EXPECT_EQ(dialog.GetReturnCode(), wxID_CANCEL);
+  });
+  EXPECT_EQ(seen.questions, std::vector<std::string>(2, "Are you sure you want to quit?"));
+  EXPECT_TRUE(seen.notes.empty());
+  std::string log = logText();
+  EXPECT_NE(log.find("question: Are you sure you want to quit? [Yes/No] -> no\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("question: Are you sure you want to quit? [Yes/No] -> yes\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(DialogTest, ImportDoesNothingYet)
+{
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog& dialog) {
+    click(ID_TVP_IMPORT);
+    EXPECT_TRUE(seen.notes.empty());
+    EXPECT_TRUE(seen.questions.empty());
+    EXPECT_TRUE(dialog.IsModal());
+    closeDialog();
+  });
+}

@@ -6,7 +6,10 @@ pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 
 add_library(pdfhost_core STATIC
   host/Host.cpp
-  host/HostCalls.cpp
+  host/calls/DocumentCalls.cpp
+  host/calls/FillTables.cpp
+  host/calls/SupportCalls.cpp
+  host/calls/ViewCalls.cpp
   host/support/Atoms.cpp
   host/support/Errors.cpp
   host/support/EventLog.cpp

@@ -54,6 +54,9 @@ typedef ASInt32 AVMenuIndex;
 typedef ASUns16 AVFlagBits16;
 typedef ASInt32 AVWindowLayer;
 typedef ASUns32 AVFlagBits32;
+typedef ASUns32 PDSaveFlags;
+// Save flags: 0 appends an incremental update; PDSaveFull writes the whole file anew.
+enum { PDSaveIncremental = 0, PDSaveFull = 1 };
 
 // CALLBACK SIGNATURES: what the host calls through an ASCallback of each kind.
 typedef void (*AVExecuteProc)(void* clientData);

@@ -57,6 +57,7 @@
   X(ASExtra, void, ASTextSetEncoded, 0x00050000,                                                \
     (ASText text, const char* bytes, ASHostEncoding encoding))                                  \
   X(ASExtra, char*, ASTextGetEncodedCopy, 0x00050000, (ASText text, ASHostEncoding encoding))   \
+  X(ASExtra, char*, ASTextGetPDTextCopy, 0x00050000, (ASText text, ASInt32* length))    \
   X(ASExtra, void, ASTextDestroy, 0x00050000, (ASText text))
 
 // Application, menus, alerts and windows.
@@ -92,8 +93,18 @@
   X(AcroView, void, AVWindowDestroy, 0x00020000, (AVWindow window))
 
 // Documents.
-#define TVP_CALLS_PDModel(X) \
-  X(PDModel, ASFile, PDDocGetFile, 0x00020000, (PDDoc doc))
+#define TVP_CALLS_PDModel(X)                                                               \
+  X(PDModel, ASFile, PDDocGetFile, 0x00020000, (PDDoc doc))                                \
+  X(PDModel, void, PDDocSave, 0x00020000,                                                  \
+    (PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys fileSys, void* progressMonitor, \
+     void* monitorData))
+
+// A document's XMP metadata.
+#define TVP_CALLS_PDMetadata(X)                                                             \
+  X(PDMetadata, ASText, PDDocGetXAPMetadata, 0x00060000, (PDDoc doc))                       \
+  X(PDMetadata, void, PDDocSetXAPMetadata, 0x00060000, (PDDoc doc, ASText packet))          \
+  X(PDMetadata, void, PDDocSetXAPMetadataProperty, 0x00060000,                              \
+    (PDDoc doc, ASText namespaceUri, ASText prefix, ASText name, ASText value))
 
 // Tables required at load whose calls the plug-in does not use yet.
 #define TVP_CALLS_Cos(X)
@@ -104,7 +115,6 @@
 #define TVP_CALLS_PDSWrite(X)
 #define TVP_CALLS_PDSRead(X)
 #define TVP_CALLS_Macintosh(X)
-#define TVP_CALLS_PDMetadata(X)
 #define TVP_CALLS_AcroColorHFT(X)
 
 // Every call of every table, for code that treats them alike.

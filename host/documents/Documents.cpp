@@ -12,6 +12,55 @@ _t_PDDoc::~_t_PDDoc() = default;
 
 namespace pdfhost {
 
+namespace {
+
+// The packet of the catalog's metadata stream; nothing when there is none or it cannot be read.
+std::optional<std::string> readMetadata(QPDF& pdf)
+{
+  QPDFObjectHandle stream = pdf.getRoot().getKey("/Metadata");
+  if (!stream.isStream())
+    return std::nullopt;
+  try {
+    auto data = stream.getStreamData(qpdf_dl_generalized);
+    return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+  } catch (std::exception&) {
+    return std::nullopt;
+  }
+}
+
+// Reads a file into a document; qpdf's exceptions say why it could not.
+void readDocument(_t_PDDoc& doc, const std::string& path)
+{
+  auto pdf = std::make_unique<QPDF>();
+  pdf->setSuppressWarnings(true);
+  FileIdentity identity = FileIdentity::of(path);
+  pdf->processFile(path.c_str());
+  doc.metadata = readMetadata(*pdf);
+  doc.damaged = pdf->anyWarnings();
+  doc.metadataChanged = false;
+  doc.identity = identity;
+  doc.pdf = std::move(pdf);
+  doc.path = path;
+  // A plug-in may hold the file PDDocGetFile lent it: the same object names the new path.
+  if (doc.file)
+    doc.file->path = absolutePath(path);
+  else
+    doc.file = std::make_unique<_t_ASFile>(_t_ASFile{absolutePath(path)});
+}
+
+}  // namespace
+
+void DocumentList::reload(_t_PDDoc& doc, const std::string& path)
+{
+  try {
+    readDocument(doc, path);
+  } catch (SaveFailure&) {
+    throw;
+  } catch (std::exception& e) {
+    throw SaveFailure(kASErrDocDamaged, path + " cannot be read back: " + e.what());
+  }
+}
+
 AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
 {
   auto fail = [&](const std::string& why) -> AVDoc {
@@ -25,12 +74,8 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
   if (S_ISDIR(info.st_mode))
     return fail("is a folder, not a PDF file");
   auto pdDoc = std::make_unique<_t_PDDoc>();
-  pdDoc->path = path;
-  pdDoc->file = std::make_unique<_t_ASFile>(_t_ASFile{absolutePath(path)});
-  pdDoc->pdf = std::make_unique<QPDF>();
-  pdDoc->pdf->setSuppressWarnings(true);
   try {
-    pdDoc->pdf->processFile(path.c_str());
+    readDocument(*pdDoc, path);
     // A file qpdf could only "recover" without a single page is not an ad.
     if (pdDoc->pdf->getRoot().getKey("/Pages").isNull())
       return fail("not a PDF file (no pages)");

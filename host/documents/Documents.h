@@ -3,11 +3,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ASTypes.h"
 #include "Files.h"
+#include "IncrementalSave.h"
 
 class QPDF;
 
@@ -15,6 +17,12 @@ struct _t_PDDoc {
   std::string path;  // the file it was read from; empty for a document never saved
   std::unique_ptr<_t_ASFile> file;  // that file as PDDocGetFile lends it; null when path is empty
   std::unique_ptr<QPDF> pdf;
+  // The XMP packet as the host holds it: read from the catalog's metadata stream, then edited in
+  // memory until a save writes it. Nothing when the document has none.
+  std::optional<std::string> metadata;
+  bool metadataChanged = false;
+  pdfhost::FileIdentity identity;  // the file as it was read, so a save can tell it is unchanged
+  bool damaged = false;            // qpdf had to repair the file to read it
   ~_t_PDDoc();
 };
 
@@ -34,6 +42,9 @@ class DocumentList {
   // Opens a PDF file as the new active document. On failure nothing is added and the reason is
   // returned; nothing is written to the file either way.
   AVDoc open(const std::string& path, OpenFailure* failure);
+  // Reads a document's file again after a save to `path`, which becomes its file. Throws
+  // SaveFailure when the saved file cannot be read back.
+  void reload(_t_PDDoc& doc, const std::string& path);
   // Closes a document; the one opened before it becomes active. Unknown documents are ignored.
   void close(AVDoc doc);
   void closeAll() { docs_.clear(); }

@@ -1,0 +1,164 @@
+// The host's calls of the PDModel and PDMetadata tables, and the texts of packets: documents,
+// their files, their XMP metadata, and saving.
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "calls/CallSupport.h"
+#include "documents/IncrementalSave.h"
+#include "documents/XmpPacket.h"
+#include "support/Texts.h"
+
+namespace pdfhost {
+namespace calls {
+
+namespace {
+
+_t_PDDoc& documentOf(PDDoc doc)
+{
+  if (doc == nullptr || !host().documents.holds(doc))
+    host().frames.raise(kASErrBadParameter);
+  return *doc;
+}
+
+const std::string& textOf(ASText text)
+{
+  if (text == nullptr)
+    host().frames.raise(kASErrBadParameter);
+  return text->utf8;
+}
+
+[[noreturn]] void raiseSaveFailure(const SaveFailure& failure)
+{
+  host().log.write("save failed: " + std::string(failure.what()));
+  host().frames.raise(failure.code());
+}
+
+// Writes the whole document to a temporary file beside the target, then renames it over the
+// target, so a crash never leaves half a file.
+void saveWhole(_t_PDDoc& doc, const std::string& target)
+{
+  QPDF& pdf = *doc.pdf;
+  if (doc.metadata) {
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, *doc.metadata);
+    stream.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+    stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+    pdf.getRoot().replaceKey("/Metadata", stream);
+  }
+  std::string temporary = target + ".saving-" + std::to_string(::getpid());
+  try {
+    QPDFWriter writer(pdf, temporary.c_str());
+    writer.setStreamDataMode(qpdf_s_preserve);
+    writer.write();
+  } catch (std::exception& e) {
+    std::remove(temporary.c_str());
+    throw SaveFailure(kASErrFileWrite, target + ": " + e.what());
+  }
+  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+    int error = errno;
+    std::remove(temporary.c_str());
+    throw SaveFailure(error == EACCES || error == EROFS ? kASErrFilePermission : kASErrFileWrite,
+                      target + ": " + std::strerror(error));
+  }
+}
+
+}  // namespace
+
+// PDMETADATA
+ASText PDDocGetXAPMetadata(PDDoc doc)
+{
+  _t_PDDoc& document = documentOf(doc);
+  if (!document.metadata)
+    return nullptr;
+  ASText text = ASTextNew();
+  text->utf8 = *document.metadata;
+  return text;
+}
+
+void PDDocSetXAPMetadata(PDDoc doc, ASText packet)
+{
+  _t_PDDoc& document = documentOf(doc);
+  const std::string& text = textOf(packet);
+  if (!isParsableXmp(text)) {
+    host().log.write("metadata refused: the packet is not well-formed XMP");
+    host().frames.raise(kASErrMetadata);
+  }
+  document.metadata = text;
+  document.metadataChanged = true;
+}
+
+void PDDocSetXAPMetadataProperty(PDDoc doc, ASText namespaceUri, ASText prefix, ASText name,
+                                 ASText value)
+{
+  _t_PDDoc& document = documentOf(doc);
+  try {
+    document.metadata = setXmpProperty(document.metadata.value_or(""), textOf(namespaceUri),
+                                       textOf(prefix), textOf(name), textOf(value));
+    document.metadataChanged = true;
+  } catch (XmpFailure& failure) {
+    host().log.write("metadata refused: " + std::string(failure.what()));
+    host().frames.raise(kASErrMetadata);
+  }
+}
+
+// ASEXTRA
+char* ASTextGetPDTextCopy(ASText text, ASInt32* length)
+{
+  const std::string& bytes = textOf(text);
+  auto* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
+  if (copy == nullptr)
+    host().frames.raise(kASErrNoMemory);
+  std::memcpy(copy, bytes.c_str(), bytes.size() + 1);
+  if (length != nullptr)
+    *length = static_cast<ASInt32>(bytes.size());
+  return copy;
+}
+
+// PDMODEL
+void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSys*/,
+               void* /*progressMonitor*/, void* /*monitorData*/)
+{
+  _t_PDDoc& document = documentOf(doc);
+  std::string target = path != nullptr ? path->path : document.path;
+  if (target.empty())
+    host().frames.raise(kASErrDocNoFile);
+  if (document.pdf->isEncrypted())
+    host().frames.raise(kASErrDocEncrypted);
+  bool incremental = (flags & PDSaveFull) == 0 && target == document.path;
+  try {
+    if (incremental) {
+      if (document.damaged)
+        throw SaveFailure(kASErrDocDamaged, document.path + " was repaired when it was read");
+      if (document.metadataChanged)
+        appendMetadataUpdate(*document.pdf, document.path, document.identity,
+                             document.metadata.value_or(""));
+    } else {
+      saveWhole(document, target);
+    }
+    host().documents.reload(document, target);
+  } catch (SaveFailure& failure) {
+    raiseSaveFailure(failure);
+  } catch (std::exception& e) {
+    raiseSaveFailure(SaveFailure(kASErrFileRead, e.what()));
+  }
+  host().log.write(std::string(incremental ? "document saved incrementally: " : "document saved: ") +
+                   target);
+}
+
+// PDMODEL
+ASFile PDDocGetFile(PDDoc doc)
+{
+  require(doc);
+  if (!host().documents.holds(doc))
+    host().frames.raise(kASErrBadParameter);
+  return doc->file.get();
+}
+
+}  // namespace calls
+}  // namespace pdfhost

@@ -7,16 +7,19 @@ set(TVP_PLUGIN_SOURCES
   Headers/SDK/wxInit.cpp
   sources/TovarinPluginInit.cpp
   sources/TVPTabDialog.cpp
+  sources/TVPTabDialogPrint.cpp
+  sources/AddText.cpp
+  sources/TVPTabDialogMetadata.cpp
 )
 
 # The same code as a static library, so tests can call the plug-in's functions directly.
 add_library(tovarin_plugin_code STATIC ${TVP_PLUGIN_SOURCES})
 target_include_directories(tovarin_plugin_code PUBLIC sources Headers/SDK)
-target_link_libraries(tovarin_plugin_code PUBLIC ${wxWidgets_LIBRARIES})
+target_link_libraries(tovarin_plugin_code PUBLIC tvp_scanner ${wxWidgets_LIBRARIES})
 
 add_library(TovarinAdTicket MODULE ${TVP_PLUGIN_SOURCES})
 target_include_directories(TovarinAdTicket PRIVATE sources Headers/SDK)
-target_link_libraries(TovarinAdTicket PRIVATE ${wxWidgets_LIBRARIES})
+target_link_libraries(TovarinAdTicket PRIVATE tvp_scanner ${wxWidgets_LIBRARIES})
 set_target_properties(TovarinAdTicket PROPERTIES
   PREFIX ""
   CXX_VISIBILITY_PRESET hidden

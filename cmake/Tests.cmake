@@ -15,6 +15,8 @@ add_executable(test_host
   tests/host/test_plugin_loading.cpp
   tests/host/test_files_and_paths.cpp
   tests/host/test_incremental_save.cpp
+  tests/host/test_page_content.cpp
+  tests/host/test_sheet_saving_and_printing.cpp
 )
 target_link_libraries(test_host PRIVATE pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_host PRIVATE
@@ -61,3 +63,22 @@ add_test(NAME dialog_in_pdfhost_screenshots
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot-dialog.sh ${CMAKE_BINARY_DIR}
           ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(dialog_in_pdfhost_screenshots PROPERTIES TIMEOUT 120)
+
+add_executable(test_metadata tests/metadata/test_ticket_in_document.cpp)
+target_link_libraries(test_metadata PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
+target_compile_definitions(test_metadata PRIVATE
+  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+gtest_discover_tests(test_metadata DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+
+# The ticket sheet printed from the dialog in-process under Xvfb, read back with qpdf, poppler
+# and ImageMagick; leaves the last sheet and its picture in the build folder.
+add_executable(test_print
+  tests/print/test_sheet_layout.cpp
+  tests/print/test_print_faults.cpp
+  tests/print/test_drawing_primitives.cpp
+)
+target_link_libraries(test_print PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
+target_compile_definitions(test_print PRIVATE
+  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf"
+  TVP_BUILD_DIR="${CMAKE_BINARY_DIR}")
+gtest_discover_tests(test_print DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)

@@ -32,13 +32,17 @@ Host::Host()
 Host::~Host()
 {
   plugins.unloadAll();
+  documents.closeAll();  // while the pages and objects their closing touches are alive
 }
 
 void Host::reset(HostConfig newConfig)
 {
   plugins.unloadAll();
   documents.closeAll();
+  pages.clear();
+  pde.clear();
   pathNames.clear();
+  openFiles.closeAll();
   menubar.reset();
   callbacks_.clear();
   frames.truncate(0);
@@ -106,6 +110,24 @@ std::optional<std::string> Host::chooseFileToSave(const FileDialogRequest& reque
   auto path = ui->chooseFileToSave(request);
   log.write("save dialog: " + (path ? *path : std::string("cancelled")));
   return path;
+}
+
+PrintResult Host::printDocument(const PrintRequest& request)
+{
+  PrintResult result = ui->printDocument(request);
+  switch (result.outcome) {
+    case PrintResult::kPrinted:
+      log.write("print job: " + request.title + " -> " + result.destination);
+      break;
+    case PrintResult::kCancelled:
+      log.write("print job: " + request.title + " cancelled");
+      break;
+    case PrintResult::kFailed:
+      log.write("print job: " + request.title + " failed: " + result.failure);
+      alertNote("The document could not be printed: " + result.failure);
+      break;
+  }
+  return result;
 }
 
 ASCallback Host::newCallback(ASExtension owner, void* proc)

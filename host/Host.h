@@ -13,8 +13,11 @@
 #include "app/HostUi.h"
 #include "app/Menus.h"
 #include "app/Plugins.h"
+#include "content/Objects.h"
+#include "content/Pages.h"
 #include "documents/Documents.h"
 #include "documents/Files.h"
+#include "documents/OpenFiles.h"
 #include "support/Atoms.h"
 #include "support/Errors.h"
 #include "support/EventLog.h"
@@ -53,6 +56,16 @@ struct LiveObjects {
   long texts = 0;
   long windows = 0;
   long paths = 0;
+  // Documents made by PDDocCreate and views opened on a document, until closed or released.
+  long documents = 0;
+  long views = 0;
+  // Page handles, and page-content objects by kind (texts and paths are elements).
+  long pages = 0;
+  long contents = 0;
+  long elements = 0;
+  long fonts = 0;
+  long colorSpaces = 0;
+  long extGStates = 0;
 };
 
 class Host {
@@ -79,6 +92,9 @@ class Host {
   // File dialogs as the host shows them, logged ("open dialog: PATH" or "... cancelled").
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request);
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request);
+  // A print job as the host runs it, logged ("print job: TITLE -> DESTINATION", "... cancelled"
+  // or "... failed: WHY"); a failed job is also told in a note alert.
+  PrintResult printDocument(const PrintRequest& request);
 
   // Callbacks, kept for the host's lifetime.
   ASCallback newCallback(ASExtension owner, void* proc);
@@ -97,9 +113,13 @@ class Host {
   EventLog log;
   std::unique_ptr<HostUi> ui;
   std::unique_ptr<Menubar> menubar;
+  // Page-content objects and page handles; declared before the documents, which outlive them.
+  content::Registry pde;
+  content::PageTable pages;
   DocumentList documents;
   _t_ASFileSys defaultFileSys{"POSIX"};
   PathNames pathNames;
+  OpenFiles openFiles;  // files plug-ins opened
   PluginLoader plugins;
   HostTableSet tables;
   LiveObjects live;

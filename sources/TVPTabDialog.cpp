@@ -288,16 +288,6 @@ wxBitmap TVPTabDialog::GetBitmapResource(const wxString& name)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Loading from the document
-// ---------------------------------------------------------------------------------------------
-
-void TVPTabDialog::ImportMetaDataFromPDF(PDDoc WXUNUSED(doc))
-{
-  // Reading the ticket from the document's XMP packet comes with the metadata road; until then
-  // the dialog opens with empty fields.
-}
-
-// ---------------------------------------------------------------------------------------------
 // Buttons
 // ---------------------------------------------------------------------------------------------
 
@@ -310,24 +300,6 @@ void TVPTabDialog::OnButtonExport(wxCommandEvent& WXUNUSED(event))
 {
   if (!CheckValidData()) return;
   // Writing the ticket to an XML file comes with the export road.
-}
-
-void TVPTabDialog::OnButtonPrint(wxCommandEvent& WXUNUSED(event))
-{
-  if (!CheckValidData()) return;
-  // Drawing and printing the ticket sheet comes with the print road.
-}
-
-void TVPTabDialog::OnButtonSave(wxCommandEvent& WXUNUSED(event))
-{
-  // The whole save, validation included, runs inside one host exception frame.
-  try {
-    _miExceptionPushPop frame;
-    if (!CheckValidData()) return;
-    // Writing the ticket into the document and saving it come with the metadata road.
-  } catch (_miExceptionInfo&) {
-    miShowErrorAlert(ASGetExceptionErrorCode(), 255);
-  }
 }
 
 void TVPTabDialog::OnButtonQuit(wxCommandEvent& WXUNUSED(event))

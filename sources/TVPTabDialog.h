@@ -14,6 +14,14 @@ class wxTextCtrl;
 // Our own ticket schema's namespace: shown in the dialog, written into documents and exports.
 #define kTVPNamespaceURI "http://ns.tovarin.com/tvp/adticket/1.0/"
 
+// The published Ad Ticket schemas the ticket is also saved under.
+#define kADSNamespaceURI "http://adsml.org/xmlns/"
+#define kGWGNamespaceURI "http://www.gwg.org/jt/xmlns/"
+
+// Property names by field number; row 0 names the RDF root, unused rows are empty.
+extern const char tvpValidatorTags[32][32];
+extern const char adsValidatorTags[32][32];
+
 // The longest text, in characters, that a ticket field may hold.
 #define kTVPMaxFieldLength 1024
 
@@ -93,6 +101,39 @@ class TVPTabDialog : public wxDialog {
   // LOADING FROM THE DOCUMENT
   // Fills the fields from the ticket stored in the document's XMP metadata.
   void ImportMetaDataFromPDF(PDDoc doc);
+  // The loading passes over an XMP text, one per schema. The tvp pass returns false when its
+  // scan failed or it found no field and stopped; true when it filled the fields or the user
+  // declined an incomplete ticket.
+  bool GetTVPMetadataFromBuffer(char* text, bool checkNone, bool askIfIncomplete, bool askIfNone);
+  void GetADSMetadataFromBuffer(char* text, bool checkNone, bool askIfIncomplete);
+  void GetGwgMetadataFromBuffer(char* text, bool checkNone, bool askIfIncomplete);
+
+  // SAVING INTO THE DOCUMENT: one host metadata call per property
+  void ExportTDPtoMETAXAPUsingSDK(PDDoc doc);
+  void ExportADStoMETAXAPUsingSDK(PDDoc doc);
+  void SetTVPPropUsingSDK(wxTextCtrl* control, const char* namespaceUri, const char* name,
+                          PDDoc doc);
+  void SetADSPropUsingSDK(wxTextCtrl* control, const char* namespaceUri, const char* name,
+                          PDDoc doc);
+  void SetGWGPropUsingSDK(wxTextCtrl* control, const char* namespaceUri, const char* name,
+                          PDDoc doc);
+  // "True" for a text of exactly "YES", "False" for "NO", else the empty text.
+  void SetADSPropSpecialUsingSDK(wxTextCtrl* control, const char* namespaceUri, const char* name,
+                                 PDDoc doc);
+  // "YES" when the radio box has `button` selected, else "NO".
+  void SetTVPPropFromCBUsingSDK(wxRadioBox* radio, int button, const char* namespaceUri,
+                                const char* name, PDDoc doc);
+  void SetADSPropToValueUsingSDK(const char* namespaceUri, const char* name, const char* value,
+                                 PDDoc doc);
+  void SetADSPropFromCBUsingSDK(const char* namespaceUri, const char* name, PDDoc doc,
+                                const char* value);
+  // Empties, in the dialog itself, the texts the colour and size choices do not use.
+  void ClearUnusedSpotColour();
+  void ClearUnusedSizes();
+
+  // The text control of ticket field 1 to 24 (the spot-colour and fixed-size texts for 12 and
+  // 16); null for the two colour flags and any other number.
+  wxTextCtrl* FieldText(int field) const;
 
  private:
   // Non-owning: the window tree owns every control.

@@ -18,6 +18,8 @@ enum {
   kASErrFilePermission = 0x40010005,
   kASErrDiskFull = 0x40010006,
   kASErrFileChanged = 0x40010007,
+  kASErrFolderMissing = 0x40010008,     // the folder to write a file in does not exist
+  kASErrFolderPermission = 0x40010009,  // the folder to write a file in cannot be written
   kASErrDocDamaged = 0x40020001,
   kASErrDocEncrypted = 0x40020002,
   kASErrDocNoFile = 0x40020003,

@@ -72,4 +72,43 @@ typedef void (*ACRestoreProc)(void* frame);
 // ALERT ICONS
 enum { ALERT_NOICON = 0, ALERT_STOP = 1, ALERT_CAUTION = 2, ALERT_NOTE = 3, ALERT_QUESTION = 4 };
 
+// FILES
+typedef ASUns16 ASFileMode;
+enum { ASFILE_READ = 1, ASFILE_WRITE = 2, ASFILE_CREATE = 4 };
+
+// OPEN AND SAVE DIALOGS
+// One kind of file a dialog offers: its extension (no dot), and Mac type and creator (unused).
+typedef struct _t_AVFileDescRec {
+  char extension[32];
+  ASUns32 macFileType;
+  ASUns32 macFileCreator;
+} AVFileDescRec;
+
+// One entry of a dialog's type menu.
+typedef struct _t_AVFileFilterRec {
+  ASText filterDescription;
+  AVFileDescRec* fileDescs;
+  ASUns16 numFileDescs;
+} AVFileFilterRec, *AVFileFilterRecP;
+
+typedef ASUns32 AVOpenSaveDialogFlags;
+enum { kAVOpenSaveAllowAllFlag = 1, kAVOpenSaveAllowMultiple = 2 };
+
+typedef struct _t_AVOpenSaveDialogParamsRec {
+  ASSize_t size;  // sizeof the record
+  AVOpenSaveDialogFlags flags;
+  AVWindow parentWindow;
+  ASText windowTitle;
+  ASText actionButtonTitle;
+  ASText cancelButtonTitle;
+  ASFileSys initialFileSys;
+  ASPathName initialPathName;
+  ASText initialFileName;
+  AVFileFilterRecP* fileFilters;
+  ASUns16 numFileFilters;
+  void* settingsComputeEnabledProc;
+  void* settingsExecuteProc;
+  void* settingsProcData;
+} AVOpenSaveDialogParamsRec, *AVOpenSaveDialogParams;
+
 #endif

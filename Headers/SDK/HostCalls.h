@@ -7,6 +7,7 @@
 #define TVP_SDK_HOSTCALLS_H
 
 #include "ASTypes.h"
+#include "PDETypes.h"
 
 // Table name, version the plug-in requires at load.
 #define TVP_HOST_TABLES(T)      \
@@ -48,7 +49,16 @@
   X(AcroSupport, ASPathName, ASFileAcquirePathName, 0, (ASFile file))                      \
   X(AcroSupport, char*, ASFileSysDIPathFromPath, 0,                                        \
     (ASFileSys fileSys, ASPathName path, ASPathName relativeToThisPath))                   \
-  X(AcroSupport, void, ASFileSysReleasePath, 0, (ASFileSys fileSys, ASPathName path))
+  X(AcroSupport, void, ASFileSysReleasePath, 0, (ASFileSys fileSys, ASPathName path))        \
+  X(AcroSupport, ASErrorCode, ASFileSysOpenFile, 0,                                        \
+    (ASFileSys fileSys, ASPathName path, ASFileMode mode, ASFile* file))                   \
+  X(AcroSupport, void, ASFileSetPos, 0, (ASFile file, ASUns32 position))                    \
+  X(AcroSupport, ASUns32, ASFileRead, 0, (ASFile file, char* buffer, ASUns32 count))         \
+  X(AcroSupport, ASUns32, ASFileWrite, 0, (ASFile file, const char* bytes, ASUns32 count))   \
+  X(AcroSupport, ASInt32, ASFileClose, 0, (ASFile file))                                    \
+  X(AcroSupport, ASPathName, ASFileSysCreatePathName, 0,                                   \
+    (ASFileSys fileSys, ASAtom pathSpecType, const void* pathSpec, const void* mustBeZero)) \
+  X(AcroSupport, ASFixed, FloatToASFixed, 0x00050000, (double value))
 
 // Host texts.
 #define TVP_CALLS_ASExtra(X)                                                                    \
@@ -58,7 +68,8 @@
     (ASText text, const char* bytes, ASHostEncoding encoding))                                  \
   X(ASExtra, char*, ASTextGetEncodedCopy, 0x00050000, (ASText text, ASHostEncoding encoding))   \
   X(ASExtra, char*, ASTextGetPDTextCopy, 0x00050000, (ASText text, ASInt32* length))    \
-  X(ASExtra, void, ASTextDestroy, 0x00050000, (ASText text))
+  X(ASExtra, void, ASTextDestroy, 0x00050000, (ASText text))                                   \
+  X(ASExtra, ASFileSys, ASGetDefaultUnicodeFileSys, 0x00060000, (void))
 
 // Application, menus, alerts and windows.
 #define TVP_CALLS_AcroView(X)                                                                 \
@@ -86,18 +97,36 @@
   X(AcroView, ASInt32, AVAlert, 0x00020000,                                                   \
     (ASInt32 iconType, const char* message, const char* button1, const char* button2,        \
      const char* button3, ASBool beep))                                                       \
+  X(AcroView, ASBool, AVAppOpenDialog, 0x00050000,                                            \
+    (AVOpenSaveDialogParams params, ASFileSys* fileSys, ASPathName** paths, ASUns16* numPaths,   \
+     ASUns16* chosenFilterIndex))                                                             \
+  X(AcroView, ASBool, AVAppSaveDialog, 0x00050000,                                            \
+    (AVOpenSaveDialogParams params, ASFileSys* fileSys, ASPathName* path,                      \
+     ASUns16* chosenFilterIndex))                                                             \
   X(AcroView, PDDoc, AVDocGetPDDoc, 0x00020000, (AVDoc doc))                                  \
   X(AcroView, AVWindow, AVWindowNewFromPlatformThing, 0x00060000,                             \
     (AVWindowLayer layer, AVFlagBits32 flags, AVWindowHandler handler, ASExtension owner,     \
      void* platformThing))                                                                    \
-  X(AcroView, void, AVWindowDestroy, 0x00020000, (AVWindow window))
+  X(AcroView, void, AVWindowDestroy, 0x00020000, (AVWindow window))                          \
+  X(AcroView, AVDoc, AVDocOpenFromPDDocWithParams, 0x00050000,                                \
+    (PDDoc doc, ASText tempTitle, AVDocOpenParams params))                                    \
+  X(AcroView, void, AVDocDoPrint, 0x00020000, (AVDoc doc))                                    \
+  X(AcroView, ASBool, AVDocClose, 0x00020000, (AVDoc doc, ASBool noSave))
 
 // Documents.
 #define TVP_CALLS_PDModel(X)                                                               \
   X(PDModel, ASFile, PDDocGetFile, 0x00020000, (PDDoc doc))                                \
   X(PDModel, void, PDDocSave, 0x00020000,                                                  \
     (PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys fileSys, void* progressMonitor, \
-     void* monitorData))
+     void* monitorData))                                                                   \
+  X(PDModel, PDDoc, PDDocCreate, 0x00020000, (void))                                       \
+  X(PDModel, void, PDDocRelease, 0x00020000, (PDDoc doc))                                  \
+  X(PDModel, CosDoc, PDDocGetCosDoc, 0x00020000, (PDDoc doc))                              \
+  X(PDModel, PDPage, PDDocCreatePage, 0x00020000,                                          \
+    (PDDoc doc, PDPageNumber afterPage, ASFixedRect mediaBox))                             \
+  X(PDModel, void, PDPageSetMediaBox, 0x00020000, (PDPage page, ASFixedRect mediaBox))     \
+  X(PDModel, void, PDPageNotifyContentsDidChange, 0x00020000, (PDPage page))               \
+  X(PDModel, void, PDPageRelease, 0x00020000, (PDPage page))
 
 // A document's XMP metadata.
 #define TVP_CALLS_PDMetadata(X)                                                             \
@@ -106,12 +135,55 @@
   X(PDMetadata, void, PDDocSetXAPMetadataProperty, 0x00060000,                              \
     (PDDoc doc, ASText namespaceUri, ASText prefix, ASText name, ASText value))
 
+// Page content: making and changing texts, paths, fonts, colour spaces and graphic states.
+#define TVP_CALLS_PDFEditWrite(X)                                                           \
+  X(PDFEditWrite, PDEText, PDETextCreate, 0x00040000, (void))                              \
+  X(PDFEditWrite, void, PDETextAdd, 0x00040000,                                            \
+    (PDEText text, ASUns32 flags, ASInt32 index, const ASUns8* bytes, ASInt32 length,      \
+     PDEFont font, PDEGraphicStateP gstate, ASUns32 gstateSize, PDETextStateP tstate,      \
+     ASUns32 tstateSize, ASFixedMatrix* textMatrix, ASFixedMatrix* strokeMatrix))          \
+  X(PDFEditWrite, void, PDETextRemove, 0x00040000,                                         \
+    (PDEText text, ASUns32 flags, ASInt32 index, ASInt32 count))                           \
+  X(PDFEditWrite, PDEPath, PDEPathCreate, 0x00040000, (void))                              \
+  X(PDFEditWrite, void, PDEPathSetPaintOp, 0x00040000, (PDEPath path, ASUns32 op))         \
+  X(PDFEditWrite, void, PDEPathSetData, 0x00040000,                                        \
+    (PDEPath path, const ASInt32* data, ASUns32 dataSize))                                 \
+  X(PDFEditWrite, void, PDEPathAddSegment, 0x00050000,                                     \
+    (PDEPath path, ASUns32 segment, ASFixed x1, ASFixed y1, ASFixed x2, ASFixed y2,        \
+     ASFixed x3, ASFixed y3))                                                              \
+  X(PDFEditWrite, void, PDEElementSetGState, 0x00040000,                                   \
+    (PDEElement element, PDEGraphicStateP gstate, ASUns32 gstateSize))                     \
+  X(PDFEditWrite, void, PDEContentAddElem, 0x00040000,                                     \
+    (PDEContent content, ASInt32 addAfterIndex, PDEElement element))                       \
+  X(PDFEditWrite, PDEColorSpace, PDEColorSpaceCreateFromName, 0x00040000, (ASAtom name))   \
+  X(PDFEditWrite, PDEFont, PDEFontCreate, 0x00040000,                                      \
+    (PDEFontAttrsP attrs, ASUns32 attrsSize, ASInt32 firstChar, ASInt32 lastChar,          \
+     ASInt16* widths, char** encoding, ASAtom encodingBaseName, ASStm fontStm,             \
+     ASInt32 length1, ASInt32 length2, ASInt32 length3))                                   \
+  X(PDFEditWrite, PDEExtGState, PDEExtGStateCreateNew, 0x00050000, (CosDoc cosDoc))        \
+  X(PDFEditWrite, void, PDEExtGStateSetOpacityFill, 0x00050000,                            \
+    (PDEExtGState extGState, ASFixed opacity))
+
+// Page content: reading it back and dropping references.
+#define TVP_CALLS_PDFEditRead(X)                                                            \
+  X(PDFEditRead, void, PDERelease, 0x00040000, (PDEObject object))                         \
+  X(PDFEditRead, void, PDETextGetAdvanceWidth, 0x00040000,                                 \
+    (PDEText text, ASUns32 flags, ASInt32 index, ASFixedPoint* advance))
+
+// A page's content as elements: acquired, set back on the page, released.
+#define TVP_CALLS_PagePDEContent(X)                                                         \
+  X(PagePDEContent, PDEContent, PDPageAcquirePDEContent, 0x00040000,                       \
+    (PDPage page, ASExtension owner))                                                      \
+  X(PagePDEContent, ASInt32, PDPageReleasePDEContent, 0x00040000,                          \
+    (PDPage page, ASExtension owner))                                                      \
+  X(PagePDEContent, ASBool, PDPageSetPDEContent, 0x00040000,                               \
+    (PDPage page, ASExtension owner))                                                      \
+  X(PagePDEContent, void, PDPageSetPDEContentCanRaise, 0x00060000,                         \
+    (PDPage page, ASExtension owner))
+
 // Tables required at load whose calls the plug-in does not use yet.
 #define TVP_CALLS_Cos(X)
-#define TVP_CALLS_PDFEditWrite(X)
-#define TVP_CALLS_PDFEditRead(X)
 #define TVP_CALLS_PDSysFont(X)
-#define TVP_CALLS_PagePDEContent(X)
 #define TVP_CALLS_PDSWrite(X)
 #define TVP_CALLS_PDSRead(X)
 #define TVP_CALLS_Macintosh(X)

@@ -1,6 +1,11 @@
 #include "HostUi.h"
 
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 
 namespace pdfhost {
@@ -85,6 +90,34 @@ std::optional<std::string> ScriptedUi::chooseFileToOpen(const FileDialogRequest&
 std::optional<std::string> ScriptedUi::chooseFileToSave(const FileDialogRequest& /*request*/)
 {
   return pathAnswer("save");
+}
+
+PrintResult ScriptedUi::printDocument(const PrintRequest& request)
+{
+  auto target = pathAnswer("print");
+  if (!target)
+    return PrintResult{PrintResult::kCancelled, "", ""};
+  // Written beside the target and renamed over it, so a failed job leaves no half a file.
+  std::string temporary = *target + ".printing-" + std::to_string(::getpid());
+  auto fail = [&](const std::string& why) {
+    std::remove(temporary.c_str());
+    return PrintResult{PrintResult::kFailed, "", *target + ": " + why};
+  };
+  {
+    std::ifstream in(request.pdfPath, std::ios::binary);
+    if (!in)
+      return fail("the document to print cannot be read");
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out)
+      return fail(std::strerror(errno));
+    out << in.rdbuf();
+    out.flush();
+    if (!out)
+      return fail("the job could not be written");
+  }
+  if (std::rename(temporary.c_str(), target->c_str()) != 0)
+    return fail(std::strerror(errno));
+  return PrintResult{PrintResult::kPrinted, *target, ""};
 }
 
 }  // namespace pdfhost

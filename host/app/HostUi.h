@@ -36,6 +36,20 @@ struct FileDialogRequest {
   std::vector<FileFilter> filters;
 };
 
+// A print job: the document, as a PDF file, and the name it goes by.
+struct PrintRequest {
+  std::string title;
+  std::string pdfPath;  // the document as it is now; the host removes it after the job
+};
+
+// What became of a print job.
+struct PrintResult {
+  enum Outcome { kPrinted, kCancelled, kFailed };
+  Outcome outcome = kCancelled;
+  std::string destination;  // printed: the printer or file the job went to
+  std::string failure;      // failed: why, in one line
+};
+
 // The answer a button gives: its title lower-cased (ASCII only), without the mnemonic '&'.
 std::string answerOfButton(const std::string& title);
 
@@ -49,6 +63,8 @@ class HostUi {
   // Asks for an existing file to open, or a file to save to; nothing when the user cancels.
   virtual std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
+  // Shows the print dialog and prints the document where the user says.
+  virtual PrintResult printDocument(const PrintRequest& request) = 0;
 };
 
 // The headless host's user: takes each answer from the next line of a script. When the lines run
@@ -65,6 +81,9 @@ class ScriptedUi : public HostUi {
   // "open PATH" / "save PATH" choose PATH; "cancel", another answer or none cancels.
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
+  // "print PATH" writes the job, the document's PDF as it is, to PATH (replacing a file there
+  // whole, or leaving it as it was); another answer, or none, cancels.
+  PrintResult printDocument(const PrintRequest& request) override;
   std::size_t remaining() const { return answers_.size(); }
 
  protected:

@@ -12,6 +12,7 @@
 
 #include "calls/CallSupport.h"
 #include "documents/IncrementalSave.h"
+#include "documents/SharedFolder.h"
 #include "documents/XmpPacket.h"
 #include "support/Texts.h"
 
@@ -44,6 +45,10 @@ const std::string& textOf(ASText text)
 // target, so a crash never leaves half a file.
 void saveWhole(_t_PDDoc& doc, const std::string& target)
 {
+  bool folderMissing = false;
+  std::string problem = folderProblem(target, &folderMissing);
+  if (!problem.empty())
+    throw SaveFailure(folderMissing ? kASErrFolderMissing : kASErrFolderPermission, problem);
   QPDF& pdf = *doc.pdf;
   if (doc.metadata) {
     QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, *doc.metadata);

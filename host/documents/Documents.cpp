@@ -8,7 +8,13 @@
 #include <cstring>
 #include <sys/stat.h>
 
-_t_PDDoc::~_t_PDDoc() = default;
+#include "content/Pages.h"
+
+// Pages handed out for the document outlive it only as orphans.
+_t_PDDoc::~_t_PDDoc()
+{
+  pdfhost::content::forgetDocument(*this);
+}
 
 namespace pdfhost {
 
@@ -39,7 +45,9 @@ void readDocument(_t_PDDoc& doc, const std::string& path)
   doc.damaged = pdf->anyWarnings();
   doc.metadataChanged = false;
   doc.identity = identity;
+  content::PagePositions pages = content::pagePositions(doc);
   doc.pdf = std::move(pdf);
+  content::rebindPages(doc, pages);
   doc.path = path;
   // A plug-in may hold the file PDDocGetFile lent it: the same object names the new path.
   if (doc.file)
@@ -92,9 +100,58 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
 
 void DocumentList::close(AVDoc doc)
 {
-  docs_.erase(std::remove_if(docs_.begin(), docs_.end(),
-                             [doc](const std::unique_ptr<_t_AVDoc>& d) { return d.get() == doc; }),
-              docs_.end());
+  for (auto* list : {&docs_, &hidden_})
+    list->erase(std::remove_if(list->begin(), list->end(),
+                               [doc](const std::unique_ptr<_t_AVDoc>& d) { return d.get() == doc; }),
+                list->end());
+}
+
+void DocumentList::closeAll()
+{
+  docs_.clear();
+  hidden_.clear();
+  withoutView_.clear();
+}
+
+PDDoc DocumentList::create()
+{
+  auto doc = std::make_unique<_t_PDDoc>();
+  doc->pdf = std::make_unique<QPDF>();
+  doc->pdf->emptyPDF();
+  doc->made = true;
+  withoutView_.push_back(std::move(doc));
+  return withoutView_.back().get();
+}
+
+bool DocumentList::isWithoutView(PDDoc doc) const
+{
+  return std::any_of(withoutView_.begin(), withoutView_.end(),
+                     [doc](const std::unique_ptr<_t_PDDoc>& d) { return d.get() == doc; });
+}
+
+bool DocumentList::releaseMade(PDDoc doc)
+{
+  auto found = std::find_if(withoutView_.begin(), withoutView_.end(),
+                            [doc](const std::unique_ptr<_t_PDDoc>& d) { return d.get() == doc; });
+  if (found == withoutView_.end())
+    return false;
+  withoutView_.erase(found);
+  return true;
+}
+
+AVDoc DocumentList::openView(PDDoc doc, bool visible)
+{
+  auto found = std::find_if(withoutView_.begin(), withoutView_.end(),
+                            [doc](const std::unique_ptr<_t_PDDoc>& d) { return d.get() == doc; });
+  if (found == withoutView_.end())
+    return nullptr;
+  auto view = std::make_unique<_t_AVDoc>();
+  view->pdDoc = std::move(*found);
+  view->visible = visible;
+  withoutView_.erase(found);
+  auto& list = visible ? docs_ : hidden_;
+  list.push_back(std::move(view));
+  return list.back().get();
 }
 
 std::vector<AVDoc> DocumentList::all() const
@@ -107,14 +164,16 @@ std::vector<AVDoc> DocumentList::all() const
 
 bool DocumentList::contains(AVDoc doc) const
 {
-  return std::any_of(docs_.begin(), docs_.end(),
-                     [doc](const std::unique_ptr<_t_AVDoc>& d) { return d.get() == doc; });
+  auto isIt = [doc](const std::unique_ptr<_t_AVDoc>& d) { return d.get() == doc; };
+  return std::any_of(docs_.begin(), docs_.end(), isIt) ||
+         std::any_of(hidden_.begin(), hidden_.end(), isIt);
 }
 
 bool DocumentList::holds(PDDoc doc) const
 {
-  return std::any_of(docs_.begin(), docs_.end(),
-                     [doc](const std::unique_ptr<_t_AVDoc>& d) { return d->pdDoc.get() == doc; });
+  auto shows = [doc](const std::unique_ptr<_t_AVDoc>& d) { return d->pdDoc.get() == doc; };
+  return std::any_of(docs_.begin(), docs_.end(), shows) ||
+         std::any_of(hidden_.begin(), hidden_.end(), shows) || isWithoutView(doc);
 }
 
 }  // namespace pdfhost

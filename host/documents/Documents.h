@@ -23,11 +23,14 @@ struct _t_PDDoc {
   bool metadataChanged = false;
   pdfhost::FileIdentity identity;  // the file as it was read, so a save can tell it is unchanged
   bool damaged = false;            // qpdf had to repair the file to read it
+  bool made = false;               // made by PDDocCreate, not read from a file
   ~_t_PDDoc();
 };
 
 struct _t_AVDoc {
   std::unique_ptr<_t_PDDoc> pdDoc;
+  bool visible = true;  // false: opened without a window; never the active document
+  std::string title;    // the name a view opened on a document without a file goes by
 };
 
 namespace pdfhost {
@@ -47,18 +50,35 @@ class DocumentList {
   void reload(_t_PDDoc& doc, const std::string& path);
   // Closes a document; the one opened before it becomes active. Unknown documents are ignored.
   void close(AVDoc doc);
-  void closeAll() { docs_.clear(); }
+  void closeAll();
+
+  // DOCUMENTS WITHOUT A VIEW
+  // A new, empty document (no pages, no file) that no view shows yet. The caller holds it until
+  // it releases it or hands it to a view.
+  PDDoc create();
+  // Closes a document that create() made and no view has taken; false for any other.
+  bool releaseMade(PDDoc doc);
+  bool isWithoutView(PDDoc doc) const;
+  // Hands a document without a view to a new view, which then owns it. A visible view becomes
+  // the active document; a hidden one never does. Null for a document that is not without a
+  // view.
+  AVDoc openView(PDDoc doc, bool visible);
+
   // The active document, or null when none is open.
   AVDoc active() const { return docs_.empty() ? nullptr : docs_.back().get(); }
+  // Whether a view is open, shown or hidden.
   bool contains(AVDoc doc) const;
-  // Whether a document is one of the open documents' own.
+  // Whether a document is open: one a view shows (or hides), or one without a view.
   bool holds(PDDoc doc) const;
+  // The documents shown in a window.
   std::size_t count() const { return docs_.size(); }
   // The open documents, oldest first; the last one is the active one. Borrowed.
   std::vector<AVDoc> all() const;
 
  private:
   std::vector<std::unique_ptr<_t_AVDoc>> docs_;
+  std::vector<std::unique_ptr<_t_AVDoc>> hidden_;
+  std::vector<std::unique_ptr<_t_PDDoc>> withoutView_;
 };
 
 }  // namespace pdfhost

@@ -18,9 +18,14 @@ struct _t_ASPathName {
   std::string path;  // absolute, lexically normal
 };
 
-// The file a document was read from. It belongs to the document: PDDocGetFile lends it.
+// A file: either the one a document was read from (it belongs to the document: PDDocGetFile
+// lends it), or one a plug-in opened with ASFileSysOpenFile and closes with ASFileClose.
 struct _t_ASFile {
-  std::string path;  // absolute, lexically normal
+  std::string path;       // absolute, lexically normal
+  int descriptor = -1;    // open files only
+  bool writing = false;
+  std::string temporary;  // a file being written is written here and renamed over path on close
+  bool failed = false;    // a write failed: closing throws away what was written
 };
 
 namespace pdfhost {

@@ -30,6 +30,9 @@ class GtkUi : public HostUi {
   // file counts as cancelled. A save chooser asks before replacing a file.
   std::optional<std::string> chooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) override;
+  // The GTK print dialog; the chosen printer gets the document's PDF as the job (GtkPrint.cpp).
+  // A printer that takes no PDF, or a job that fails, is a failure with GTK's reason.
+  PrintResult printDocument(const PrintRequest& request) override;
 };
 
 // HELPERS FOR THE HOST'S OWN WINDOWS

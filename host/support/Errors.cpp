@@ -26,6 +26,8 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrFilePermission, "You do not have permission to access the file."},
     {kASErrDiskFull, "The disk is full."},
     {kASErrFileChanged, "The file was changed or replaced by another program since it was opened."},
+    {kASErrFolderMissing, "The folder to save the file in does not exist."},
+    {kASErrFolderPermission, "You do not have permission to save files in the folder."},
     {kASErrDocDamaged, "The document is damaged and could not be repaired."},
     {kASErrDocEncrypted, "The document is encrypted and cannot be changed."},
     {kASErrDocNoFile, "The document has not been saved to a file yet."},

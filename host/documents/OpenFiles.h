@@ -1,0 +1,58 @@
+// Files plug-ins open for reading or writing. A file opened for writing is written beside its
+// target and renamed over it when it is closed, so the target never holds half a file and no old
+// tail survives; a failed write throws the new bytes away.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ASErrors.h"
+#include "Files.h"
+
+namespace pdfhost {
+
+// A file operation that failed; the code is the host error to report.
+class FileFailure : public std::runtime_error {
+ public:
+  FileFailure(ASErrorCode code, const std::string& why) : std::runtime_error(why), code_(code) {}
+  ASErrorCode code() const { return code_; }
+
+ private:
+  ASErrorCode code_;
+};
+
+// The host error for an errno value, or `otherwise` for one without a better match.
+ASErrorCode errorForErrno(int error, ASErrorCode otherwise);
+
+class OpenFiles {
+ public:
+  OpenFiles() = default;
+  ~OpenFiles() { closeAll(); }
+  OpenFiles(const OpenFiles&) = delete;
+  OpenFiles& operator=(const OpenFiles&) = delete;
+
+  // Opens a file: for reading, or (writing) a new temporary file beside the target. Throws
+  // FileFailure; a folder is refused.
+  ASFile open(const std::string& path, bool writing);
+  // Reads up to `count` bytes at the file's position; 0 at the end. Throws FileFailure.
+  std::size_t read(ASFile file, char* buffer, std::size_t count);
+  // Writes every byte or throws FileFailure (and marks the file failed).
+  void write(ASFile file, const char* bytes, std::size_t count);
+  void setPosition(ASFile file, long long position);
+  // Closes and forgets the file; a written one replaces its target unless a write failed. Throws
+  // FileFailure when the new content could not be put in place (the file is closed anyway).
+  void close(ASFile file);
+  // Whether a handle is one of the open files.
+  bool contains(ASFile file) const;
+  std::size_t count() const { return files_.size(); }
+  // Closes every file, throwing away unfinished writes.
+  void closeAll();
+
+ private:
+  std::unique_ptr<_t_ASFile> take(ASFile file);
+  std::vector<std::unique_ptr<_t_ASFile>> files_;
+};
+
+}  // namespace pdfhost

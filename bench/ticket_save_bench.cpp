@@ -51,6 +51,7 @@ int main(int argc, char** argv)
     extra.ASTextDestroy(packet);
     host.tables.PDModel.PDDocSave(doc, PDSaveIncremental, nullptr, nullptr, nullptr, nullptr);
   });
+  host.shutdown();
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::printf("host save: %.3f s%s\n", seconds, saved ? "" : " (FAILED)");
   return saved ? 0 : 1;

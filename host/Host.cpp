@@ -17,10 +17,12 @@ void logEvent(const std::string& event)
   Host::get().log.write(event);
 }
 
+// Never destroyed: at exit, libraries' own static objects (qpdf's among them) may already be
+// gone, so the host is shut down explicitly (shutdown) while everything is still alive.
 Host& Host::get()
 {
-  static Host host;
-  return host;
+  static Host* host = new Host();
+  return *host;
 }
 
 Host::Host()
@@ -29,10 +31,11 @@ Host::Host()
 }
 
 // Plug-ins are unloaded while every table and object they may call is still alive.
-Host::~Host()
+void Host::shutdown()
 {
   plugins.unloadAll();
   documents.closeAll();  // while the pages and objects their closing touches are alive
+  openFiles.closeAll();
 }
 
 void Host::reset(HostConfig newConfig)

@@ -75,6 +75,8 @@ class Host {
   // Starts afresh: unloads plug-ins, closes documents, drops menus and callbacks. The tables
   // stay where they are (loaded plug-ins keep pointers to them) and are refilled.
   void reset(HostConfig config = HostConfig());
+  // Unloads the plug-ins and closes every document and file; the program's last host call.
+  void shutdown();
 
   // The version of a table this host offers, 0 when withheld.
   ASUns32 offeredVersion(const std::string& table) const;
@@ -126,7 +128,7 @@ class Host {
 
  private:
   Host();
-  ~Host();
+  ~Host() = delete;
   void fillTables();
   void reportUnexpected(const std::string& what, const char* detail);
   std::vector<std::unique_ptr<_t_ASCallback>> callbacks_;

@@ -75,6 +75,7 @@ int run(const CommandLine& line)
     if (host.documents.open(file, &failure) == nullptr) {
       std::fprintf(stderr, "pdfhost: %s\n", failure.message.c_str());
       host.log.write("document not opened: " + failure.message);
+      host.shutdown();
       return 1;
     }
     host.log.write("document opened: " + file);
@@ -103,7 +104,7 @@ int run(const CommandLine& line)
       runMainWindow(host, loop.get());
     }
   }
-  host.plugins.unloadAll();
+  host.shutdown();
   host.log.write("quit");
   return status;
 }

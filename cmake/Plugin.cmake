@@ -10,16 +10,18 @@ set(TVP_PLUGIN_SOURCES
   sources/TVPTabDialogPrint.cpp
   sources/AddText.cpp
   sources/TVPTabDialogMetadata.cpp
+  sources/TVPTabDialogFiles.cpp
+  sources/OpenSavePDF.cpp
 )
 
 # The same code as a static library, so tests can call the plug-in's functions directly.
 add_library(tovarin_plugin_code STATIC ${TVP_PLUGIN_SOURCES})
 target_include_directories(tovarin_plugin_code PUBLIC sources Headers/SDK)
-target_link_libraries(tovarin_plugin_code PUBLIC tvp_scanner ${wxWidgets_LIBRARIES})
+target_link_libraries(tovarin_plugin_code PUBLIC tvp_scanner PkgConfig::EXEMPI ${wxWidgets_LIBRARIES})
 
 add_library(TovarinAdTicket MODULE ${TVP_PLUGIN_SOURCES})
 target_include_directories(TovarinAdTicket PRIVATE sources Headers/SDK)
-target_link_libraries(TovarinAdTicket PRIVATE tvp_scanner ${wxWidgets_LIBRARIES})
+target_link_libraries(TovarinAdTicket PRIVATE tvp_scanner PkgConfig::EXEMPI ${wxWidgets_LIBRARIES})
 set_target_properties(TovarinAdTicket PROPERTIES
   PREFIX ""
   CXX_VISIBILITY_PRESET hidden

@@ -82,3 +82,4 @@ target_compile_definitions(test_print PRIVATE
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf"
   TVP_BUILD_DIR="${CMAKE_BINARY_DIR}")
 gtest_discover_tests(test_print DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+target_sources(test_metadata PRIVATE tests/metadata/test_import_export.cpp)

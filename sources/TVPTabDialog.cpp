@@ -291,17 +291,6 @@ wxBitmap TVPTabDialog::GetBitmapResource(const wxString& name)
 // Buttons
 // ---------------------------------------------------------------------------------------------
 
-void TVPTabDialog::OnButtonImport(wxCommandEvent& WXUNUSED(event))
-{
-  // Importing a ticket from an XML file comes with the import road; the button does nothing yet.
-}
-
-void TVPTabDialog::OnButtonExport(wxCommandEvent& WXUNUSED(event))
-{
-  if (!CheckValidData()) return;
-  // Writing the ticket to an XML file comes with the export road.
-}
-
 void TVPTabDialog::OnButtonQuit(wxCommandEvent& WXUNUSED(event))
 {
   if (AVAlert(ALERT_CAUTION, "Are you sure you want to quit?", "Yes", "No", nullptr, false) == 1)

@@ -11,6 +11,9 @@
 class wxRadioBox;
 class wxTextCtrl;
 
+// The XMP Toolkit's metadata object (exempi's).
+typedef struct _Xmp XMPMeta;
+
 // Our own ticket schema's namespace: shown in the dialog, written into documents and exports.
 #define kTVPNamespaceURI "http://ns.tovarin.com/tvp/adticket/1.0/"
 
@@ -108,6 +111,17 @@ class TVPTabDialog : public wxDialog {
   void GetADSMetadataFromBuffer(char* text, bool checkNone, bool askIfIncomplete);
   void GetGwgMetadataFromBuffer(char* text, bool checkNone, bool askIfIncomplete);
 
+  // IMPORT: the host's open dialog for files of `type`, each chosen file read whole into
+  // `buffer` through a handle in `files`. False when cancelled, after a host error (shown), or
+  // when a file was too long for the buffer or not text.
+  bool importXMLData(char* type, char* buffer, ASFile* files);
+
+  // EXPORT: the 24 tvp properties set on an XMP object, the clearings done in the dialog.
+  void ExportTDPtoMETAXAP(XMPMeta** meta);
+  void SetTVPProp(XMPMeta** meta, wxTextCtrl* control, const char* namespaceURI, const char* tag);
+  void SetTVPPropFromCB(XMPMeta** meta, wxRadioBox* box, int index, const char* namespaceURI,
+                        const char* tag);
+
   // SAVING INTO THE DOCUMENT: one host metadata call per property
   void ExportTDPtoMETAXAPUsingSDK(PDDoc doc);
   void ExportADStoMETAXAPUsingSDK(PDDoc doc);
@@ -167,5 +181,10 @@ class TVPTabDialog : public wxDialog {
 
   wxDECLARE_EVENT_TABLE();
 };
+
+// Reads a whole file from its start into the import buffer and closes it (clearing the handle
+// first). False when the file holds a NUL byte or more than the buffer takes: nothing past the
+// buffer is ever written.
+bool readXMLData(ASFile* file, char* buffer);
 
 #endif

@@ -289,15 +289,3 @@ TEST_F(DialogTest, CloseAnsweredNoKeepsEveryEditAndYesEndsTheRun)
             std::string::npos)
       << log;
 }
-
-TEST_F(DialogTest, ImportDoesNothingYet)
-{
-  openDocument(TVP_SAMPLE_PDF);
-  runCommand([&](TVPTabDialog& dialog) {
-    click(ID_TVP_IMPORT);
-    EXPECT_TRUE(seen.notes.empty());
-    EXPECT_TRUE(seen.questions.empty());
-    EXPECT_TRUE(dialog.IsModal());
-    closeDialog();
-  });
-}

@@ -26,6 +26,14 @@ void require(T* pointer)
     host().frames.raise(kASErrBadParameter);
 }
 
+// Refuses a call: logs why, then raises the error.
+[[noreturn]] inline void refuse(const std::string& call, const std::string& why,
+                                ASErrorCode error = kASErrBadParameter)
+{
+  host().log.write(call + " refused: " + why);
+  host().frames.raise(error);
+}
+
 // The file system a call names; null stands for the default one.
 void requireFileSys(ASFileSys fileSys);
 // A path name the host handed out and nobody has released yet.

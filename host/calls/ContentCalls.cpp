@@ -12,13 +12,6 @@ using content::Kind;
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& call, const std::string& why,
-                         ASErrorCode error = kASErrBadParameter)
-{
-  host().log.write(call + " refused: " + why);
-  host().frames.raise(error);
-}
-
 template <typename T>
 T& objectOf(const _t_PDEObject* handle, Kind kind, const char* call)
 {

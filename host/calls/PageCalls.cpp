@@ -7,13 +7,6 @@ namespace calls {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& call, const std::string& why,
-                         ASErrorCode error = kASErrBadParameter)
-{
-  host().log.write(call + " refused: " + why);
-  host().frames.raise(error);
-}
-
 _t_PDDoc& openDocument(PDDoc doc, const char* call)
 {
   if (doc == nullptr || !host().documents.holds(doc))

@@ -19,13 +19,6 @@ namespace calls {
 
 namespace {
 
-[[noreturn]] void refuse(const std::string& call, const std::string& why,
-                         ASErrorCode error = kASErrBadParameter)
-{
-  host().log.write(call + " refused: " + why);
-  host().frames.raise(error);
-}
-
 AVDoc openView(AVDoc view, const char* call)
 {
   if (view == nullptr || !host().documents.contains(view))

@@ -1,5 +1,7 @@
 #include "IncrementalSave.h"
 
+#include "OpenFiles.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -39,26 +41,6 @@ class FileDescriptor {
  private:
   int fd_;
 };
-
-ASErrorCode codeForErrno(int error, ASErrorCode otherwise)
-{
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kASErrFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return kASErrFilePermission;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return kASErrDiskFull;
-    default:
-      return otherwise;
-  }
-}
 
 std::string readAt(int fd, off_t offset, std::size_t length)
 {
@@ -138,7 +120,7 @@ void writeAll(int fd, off_t at, const std::string& bytes)
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      throw SaveFailure(codeForErrno(errno, kASErrFileWrite), std::strerror(errno));
+      throw SaveFailure(errorForErrno(errno, kASErrFileWrite), std::strerror(errno));
     }
     written += static_cast<std::size_t>(n);
   }
@@ -150,7 +132,7 @@ FileIdentity FileIdentity::of(const std::string& path)
 {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0)
-    throw SaveFailure(codeForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
+    throw SaveFailure(errorForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
   FileIdentity identity;
   identity.device = info.st_dev;
   identity.inode = info.st_ino;
@@ -178,7 +160,7 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
 
   FileDescriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
   if (file.get() < 0)
-    throw SaveFailure(codeForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
+    throw SaveFailure(errorForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
   const off_t originalSize = identity.size;
   const off_t previous = previousCrossReference(file.get(), originalSize);
   const bool tableKind = readAt(file.get(), previous, 4) == "xref";
@@ -249,7 +231,7 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   try {
     writeAll(file.get(), originalSize, update);
     if (::fsync(file.get()) != 0)
-      throw SaveFailure(codeForErrno(errno, kASErrFileWrite), std::strerror(errno));
+      throw SaveFailure(errorForErrno(errno, kASErrFileWrite), std::strerror(errno));
   } catch (SaveFailure&) {
     // Cut back to the original bytes: a half-written update must not look like a save.
     if (::ftruncate(file.get(), originalSize) == 0)

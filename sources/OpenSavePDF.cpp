@@ -2,23 +2,35 @@
 #include "OpenSavePDF.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "TovarinPluginInit.h"
 
-void SetUpFileDialog(FileDialogSetup* setup, const char* type, ASText filterDescription,
-                     ASText initialFileName)
+void SetUpFileDialog(FileDialogSetup* setup, const char* type)
 {
   std::memset(setup, 0, sizeof *setup);
+  setup->filterDescription = ASTextNew();
+  miSetHostText(setup->filterDescription, type);
+  setup->initialFileName = ASTextNew();
   std::strncpy(setup->description.extension, type, sizeof setup->description.extension - 1);
-  setup->filter.filterDescription = filterDescription;
+  setup->filter.filterDescription = setup->filterDescription;
   setup->filter.fileDescs = &setup->description;
   setup->filter.numFileDescs = 1;
   setup->filters[0] = &setup->filter;
   setup->params.size = sizeof setup->params;
   setup->params.flags = kAVOpenSaveAllowAllFlag;
-  setup->params.initialFileName = initialFileName;
+  setup->params.initialFileName = setup->initialFileName;
   setup->params.fileFilters = setup->filters;
   setup->params.numFileFilters = 1;
+}
+
+void ReleaseFileDialog(FileDialogSetup* setup)
+{
+  for (ASText* text : {&setup->filterDescription, &setup->initialFileName}) {
+    if (*text != nullptr)
+      ASTextDestroy(*text);
+    *text = nullptr;
+  }
 }
 
 void WriteXMLFile(ASFile* file, char* text)
@@ -31,21 +43,16 @@ void WriteXMLFile(ASFile* file, char* text)
 
 int saveFile(PDDoc doc, char* type, char* text)
 {
-  ASText description = nullptr;
-  ASText initialName = nullptr;
+  FileDialogSetup setup;
+  std::memset(&setup, 0, sizeof setup);
   ASPathName path = nullptr;
   ASFile file = nullptr;
   try {
     _miExceptionPushPop frame;
-    description = ASTextNew();
-    miSetHostText(description, type);
-    initialName = ASTextNew();
-    FileDialogSetup setup;
-    SetUpFileDialog(&setup, type, description, initialName);
+    SetUpFileDialog(&setup, type);
     ASFileSys chosenFileSys = nullptr;
     if (!AVAppSaveDialog(&setup.params, &chosenFileSys, &path, nullptr)) {
-      ASTextDestroy(description);
-      ASTextDestroy(initialName);
+      ReleaseFileDialog(&setup);
       return 0;
     }
     if (std::strcmp(type, "PDF") != 0) {
@@ -60,10 +67,7 @@ int saveFile(PDDoc doc, char* type, char* text)
     }
     ASFileSysReleasePath(nullptr, path);
     path = nullptr;
-    ASTextDestroy(description);
-    description = nullptr;
-    ASTextDestroy(initialName);
-    initialName = nullptr;
+    ReleaseFileDialog(&setup);
   } catch (_miExceptionInfo&) {
     char message[200];
     AVAlertNote(ASGetErrorString(ASGetExceptionErrorCode(), message, sizeof message));
@@ -72,10 +76,7 @@ int saveFile(PDDoc doc, char* type, char* text)
       ASFileClose(file);
     if (path != nullptr)
       ASFileSysReleasePath(nullptr, path);
-    if (description != nullptr)
-      ASTextDestroy(description);
-    if (initialName != nullptr)
-      ASTextDestroy(initialName);
+    ReleaseFileDialog(&setup);
     return 0;
   }
   return 1;

@@ -12,15 +12,20 @@ int saveFile(PDDoc doc, char* type, char* text);
 // The handle is cleared before the file is closed, so a caller's handler never closes it twice.
 void WriteXMLFile(ASFile* file, char* text);
 
-// Fills a one-filter open or save dialog request for files of `type`; the caller owns the two
-// texts it makes (the filter description and the empty initial file name).
+// A one-filter open or save dialog request for files of one type, with the two host texts it
+// owns: the filter's description (the type word) and the empty initial file name.
 struct FileDialogSetup {
+  ASText filterDescription;
+  ASText initialFileName;
   AVFileDescRec description;
   AVFileFilterRec filter;
   AVFileFilterRecP filters[1];
   AVOpenSaveDialogParamsRec params;
 };
-void SetUpFileDialog(FileDialogSetup* setup, const char* type, ASText filterDescription,
-                     ASText initialFileName);
+// Fills the request and makes its texts; a host error may leave one text made. Release it with
+// ReleaseFileDialog on every path.
+void SetUpFileDialog(FileDialogSetup* setup, const char* type);
+// Destroys the texts that exist, in the order they were made.
+void ReleaseFileDialog(FileDialogSetup* setup);
 
 #endif

@@ -49,8 +49,8 @@ bool readXMLData(ASFile* file, char* buffer)
 
 bool TVPTabDialog::importXMLData(char* type, char* buffer, ASFile* files)
 {
-  ASText description = nullptr;
-  ASText initialName = nullptr;
+  FileDialogSetup setup;
+  std::memset(&setup, 0, sizeof setup);
   ASPathName* paths = nullptr;
   ASUns16 count = 0;
   ASUns16 released = 0;
@@ -64,15 +64,10 @@ bool TVPTabDialog::importXMLData(char* type, char* buffer, ASFile* files)
   };
   try {
     _miExceptionPushPop frame;
-    description = ASTextNew();
-    miSetHostText(description, type);
-    initialName = ASTextNew();
-    FileDialogSetup setup;
-    SetUpFileDialog(&setup, type, description, initialName);
+    SetUpFileDialog(&setup, type);
     ASFileSys chosenFileSys = nullptr;
     if (!AVAppOpenDialog(&setup.params, &chosenFileSys, &paths, &count, nullptr)) {
-      ASTextDestroy(description);
-      ASTextDestroy(initialName);
+      ReleaseFileDialog(&setup);
       return false;
     }
     for (ASUns16 i = 0; i < count; ++i) {
@@ -87,10 +82,7 @@ bool TVPTabDialog::importXMLData(char* type, char* buffer, ASFile* files)
       released = i + 1;
     }
     releasePaths();
-    ASTextDestroy(description);
-    description = nullptr;
-    ASTextDestroy(initialName);
-    initialName = nullptr;
+    ReleaseFileDialog(&setup);
   } catch (_miExceptionInfo&) {
     miShowErrorAlert(ASGetExceptionErrorCode(), 63);
     for (int i = 0; i < kImportFileCount; ++i)
@@ -99,10 +91,7 @@ bool TVPTabDialog::importXMLData(char* type, char* buffer, ASFile* files)
         files[i] = nullptr;
       }
     releasePaths();
-    if (description != nullptr)
-      ASTextDestroy(description);
-    if (initialName != nullptr)
-      ASTextDestroy(initialName);
+    ReleaseFileDialog(&setup);
     return false;
   }
   // A file too long for the buffer, or not text, is not loaded at all rather than cut.

@@ -12,6 +12,7 @@
 
 #include "documents/IncrementalSave.h"
 #include "documents/XmpPacket.h"
+#include "../support/TestFiles.h"
 
 using namespace pdfhost;
 
@@ -19,29 +20,9 @@ namespace {
 
 const char* const kTvp = "http://ns.tovarin.com/tvp/adticket/1.0/";
 
-std::string readFile(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes)
-{
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string shell(const std::string& command)
-{
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-    output.append(buffer, n);
-  ::pclose(pipe);
-  return output;
-}
+using testfiles::readFile;
+using testfiles::shell;
+using testfiles::writeFile;
 
 struct Saved {
   std::string before;

@@ -9,32 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "../support/TestFiles.h"
+
 namespace tickettest {
 
-inline std::string readFile(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& bytes)
-{
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-// Output of a command, standard error included.
-inline std::string shell(const std::string& command)
-{
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-    output.append(buffer, n);
-  ::pclose(pipe);
-  return output;
-}
+using testfiles::readFile;
+using testfiles::shell;
+using testfiles::writeFile;
 
 // A one-page PDF with a cross-reference table and, unless there is no `xmp`, a metadata stream.
 inline std::string minimalPdf(const std::optional<std::string>& xmp)

@@ -1,0 +1,36 @@
+// Small helpers the test suites share: whole files in and out, and a command's output.
+#pragma once
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace testfiles {
+
+inline std::string readFile(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes)
+{
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Output of a shell command, standard error included.
+inline std::string shell(const std::string& command)
+{
+  std::string output;
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+    output.append(buffer, n);
+  ::pclose(pipe);
+  return output;
+}
+
+}  // namespace testfiles

@@ -115,7 +115,9 @@ ASFileSys ASGetDefaultFileSys(void)
 
 ASPathName ASFileAcquirePathName(ASFile file)
 {
-  require(file);
+  // A document never saved has no file (PDDocGetFile gives none): say so, not "bad parameter".
+  if (file == nullptr)
+    refuse("ASFileAcquirePathName", "no file", kASErrDocNoFile);
   ++host().live.paths;
   return host().pathNames.acquire(file->path);
 }

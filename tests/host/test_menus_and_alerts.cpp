@@ -140,3 +140,16 @@ TEST_F(HostCalls, TheLastDocumentOpenedIsActive)
   host.documents.close(second);
   EXPECT_EQ(view().AVAppGetActiveDoc(), first);
 }
+
+TEST_F(HostCalls, ADocumentWithoutAFileHasNoPathToSaveTo)
+{
+  Host& host = Host::get();
+  host.ui = std::make_unique<ScriptedUi>(std::deque<std::string>{});
+  EXPECT_FALSE(host.runGuarded("path of no file",
+                               [&] { host.tables.AcroSupport.ASFileAcquirePathName(nullptr); }));
+  EXPECT_EQ(host.frames.lastError(), kASErrDocNoFile);
+  EXPECT_NE(logText().find("alert: The document has not been saved to a file yet."),
+            std::string::npos)
+      << logText();
+  EXPECT_EQ(host.live.paths, 0);
+}

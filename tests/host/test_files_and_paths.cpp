@@ -96,7 +96,6 @@ TEST_F(FilesAndPaths, BadArgumentsRaiseABadParameterError)
   const std::pair<const char*, std::function<void()>> calls[] = {
       {"file of no document", [&] { model().PDDocGetFile(nullptr); }},
       {"file of a document not open", [&] { model().PDDocGetFile(stranger); }},
-      {"path of no file", [&] { support().ASFileAcquirePathName(nullptr); }},
       {"text of no path", [&] { support().ASFileSysDIPathFromPath(nullptr, nullptr, nullptr); }},
       {"another file system",
        [&] { support().ASFileSysDIPathFromPath(&otherFileSys, path, nullptr); }},

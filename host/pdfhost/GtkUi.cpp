@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -72,12 +73,29 @@ int runMessageDialog(GtkMessageType type, const std::string& message,
 
 }  // namespace
 
+namespace {
+
+// A plug-in's toolkit that starts GTK again asks, too late, for what the host already did (keep
+// the C locale); GTK warns about it. The warning says nothing to a user, so it is dropped.
+GLogWriterOutput dropLateLocaleWarning(GLogLevelFlags level, const GLogField* fields,
+                                       gsize count, gpointer data)
+{
+  for (gsize i = 0; i < count; ++i)
+    if (std::strcmp(fields[i].key, "MESSAGE") == 0 && fields[i].length < 0 &&
+        std::strstr(static_cast<const char*>(fields[i].value), "gtk_disable_setlocale") != nullptr)
+      return G_LOG_WRITER_HANDLED;
+  return g_log_writer_default(level, fields, count, data);
+}
+
+}  // namespace
+
 bool ensureGtk()
 {
   // The host writes numbers into PDF content and logs; the user's locale must not give them a
   // decimal comma. GTK works in UTF-8 whatever the locale, so its texts lose nothing.
   static const bool available = [] {
     gtk_disable_setlocale();
+    g_log_set_writer_func(dropLateLocaleWarning, nullptr, nullptr);
     return gtk_init_check(nullptr, nullptr) != FALSE;
   }();
   return available;

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12. Run as root (or with sudo).
+# Installs what building, running and testing need on Debian 12 (through sudo unless root).
 set -euo pipefail
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update
-apt-get install -y --no-install-recommends \
+"${as_root[@]}" apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y \
   build-essential cmake ninja-build pkg-config \
   qpdf libqpdf-dev libexempi-dev libwxgtk3.2-dev libgtk-3-dev \
   fonts-urw-base35 xvfb xauth xdotool imagemagick poppler-utils libimage-exiftool-perl \

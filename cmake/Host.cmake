@@ -27,6 +27,7 @@ add_library(pdfhost_core STATIC
   host/app/Menus.cpp
   host/app/Plugins.cpp
   host/documents/Documents.cpp
+  host/documents/FileErrors.cpp
   host/documents/IncrementalSave.cpp
   host/documents/OpenFiles.cpp
   host/documents/XmpPacket.cpp

@@ -21,15 +21,9 @@ void Require(bool holds, const char* what, const std::string& detail = "") {
 
 void CheckValidator(int (*validate)(const char*, tvpData**), const std::string& text,
                     const char (*rows)[kScanTagSize], int itemCount) {
-  static const std::set<int> kAllowed = {kScanOK,
-                                         kScanNoMemory,
-                                         kScanElementMalformed,
-                                         kScanElementNotFound,
-                                         kScanElementNotUnique,
-                                         kScanItemsError};
   tvpData* list = nullptr;
   const int rc = validate(text.c_str(), &list);
-  Require(kAllowed.count(rc) == 1, "validator code", std::to_string(rc));
+  Require(IsValidatorResultCode(rc), "validator code", std::to_string(rc));
   Require(rc != kScanNoMemory, "no memory without an allocation failure");
   Require((rc == kScanOK) == (list != nullptr), "list exactly on success");
   if (list != nullptr) {

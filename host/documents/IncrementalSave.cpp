@@ -1,7 +1,5 @@
 #include "IncrementalSave.h"
 
-#include "OpenFiles.h"
-
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 

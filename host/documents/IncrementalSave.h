@@ -2,25 +2,17 @@
 // are and the changed objects are appended with a cross-reference section of the file's own kind.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 
-#include "ASErrors.h"
+#include "FileErrors.h"
 
 class QPDF;
 
 namespace pdfhost {
 
 // A save that did not happen; the code is the host error to raise.
-class SaveFailure : public std::runtime_error {
- public:
-  SaveFailure(ASErrorCode code, const std::string& why) : std::runtime_error(why), code_(code) {}
-  ASErrorCode code() const { return code_; }
-
- private:
-  ASErrorCode code_;
-};
+using SaveFailure = FileFailure;
 
 // What a file was when the host read it, so a save can tell that it is still that file.
 struct FileIdentity {

@@ -11,26 +11,6 @@
 
 namespace pdfhost {
 
-ASErrorCode errorForErrno(int error, ASErrorCode otherwise)
-{
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return kASErrFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-      return kASErrFilePermission;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return kASErrDiskFull;
-    default:
-      return otherwise;
-  }
-}
-
 namespace {
 
 [[noreturn]] void failWithErrno(ASErrorCode otherwise, const std::string& path)

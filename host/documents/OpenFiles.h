@@ -4,27 +4,13 @@
 #pragma once
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "ASErrors.h"
+#include "FileErrors.h"
 #include "Files.h"
 
 namespace pdfhost {
-
-// A file operation that failed; the code is the host error to report.
-class FileFailure : public std::runtime_error {
- public:
-  FileFailure(ASErrorCode code, const std::string& why) : std::runtime_error(why), code_(code) {}
-  ASErrorCode code() const { return code_; }
-
- private:
-  ASErrorCode code_;
-};
-
-// The host error for an errno value, or `otherwise` for one without a better match.
-ASErrorCode errorForErrno(int error, ASErrorCode otherwise);
 
 class OpenFiles {
  public:

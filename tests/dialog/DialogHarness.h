@@ -3,6 +3,7 @@
 // window identifiers from inside the dialog's modal loop.
 #pragma once
 
+#include "../support/TestFiles.h"
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -205,10 +206,7 @@ class DialogTest : public ::testing::Test {
 
   std::string logText() const
   {
-    std::ifstream in(logPath_);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return testfiles::readFile(logPath_);
   }
 
   Seen seen;

@@ -1,6 +1,7 @@
 // The dialog command in pdfhost with the plug-in module as the host loads it, where no display
 // can be had: each choice of the item tells the user and leaves the host running normally. (The
 // dialog itself in pdfhost is driven by scripts/screenshot-dialog.sh.)
+#include "../support/TestFiles.h"
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,13 +13,7 @@
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
-  std::ifstream in(path);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using testfiles::readFile;
 
 int count(const std::string& text, const std::string& what)
 {

@@ -1,4 +1,5 @@
 // pdfhost as a user runs it: its command line, exit status, standard error, output and log.
+#include "../support/TestFiles.h"
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -12,20 +13,14 @@
 
 namespace {
 
+using testfiles::readFile;
+
 struct HostRun {
   int status = -1;
   std::string out;
   std::string err;
   std::string log;
 };
-
-std::string readFile(const std::string& path)
-{
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string tempPath(const std::string& name)
 {

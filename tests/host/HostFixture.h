@@ -1,6 +1,7 @@
 // A fresh host per test, with its log in a temporary file the test can read.
 #pragma once
 
+#include "../support/TestFiles.h"
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -32,10 +33,7 @@ class HostTest : public ::testing::Test {
 
   std::string logText() const
   {
-    std::ifstream in(logPath_);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testfiles::readFile(logPath_);
   }
 
  private:

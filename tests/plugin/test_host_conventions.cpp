@@ -1,5 +1,6 @@
 // The plug-in's start-up glue, handshake and host conventions, called in-process against the
 // real host layer.
+#include "../support/TestFiles.h"
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -48,10 +49,7 @@ class PluginConventions : public ::testing::Test {
   }
   std::string logText()
   {
-    std::ifstream in(logPath_);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testfiles::readFile(logPath_);
   }
   std::string logPath_;
 };

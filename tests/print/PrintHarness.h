@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "../support/TestFiles.h"
 #include "../dialog/DialogHarness.h"
 #include "SheetReader.h"
 
@@ -46,28 +47,8 @@ inline void fillTicket(int sizeChoice = 0)
   radioBox(ID_TVP_EXTRA_PAGE)->SetSelection(sizeChoice);
 }
 
-inline std::string readBytes(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs a command line; its standard output, and its exit status in *status.
-inline std::string runTool(const std::string& command, int* status = nullptr)
-{
-  std::string output;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr)
-    return output;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    output.append(buffer, n);
-  int raw = ::pclose(pipe);
-  if (status != nullptr)
-    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return output;
-}
+using testfiles::readFile;
+using testfiles::shell;
 
 class PrintTest : public DialogTest {
  protected:

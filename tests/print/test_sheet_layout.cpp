@@ -82,7 +82,7 @@ TEST_F(PrintTest, TheSheetPassesQpdfCheckAndRendersWithPoppler)
 {
   printTicket([] { radioBox(ID_TVP_JOB_PAGE)->SetSelection(2); });
   int status = -1;
-  std::string check = runTool("qpdf --check '" + savedSheet() + "'", &status);
+  std::string check = shell("qpdf --check '" + savedSheet() + "'", &status);
   EXPECT_EQ(status, 0) << check;
   EXPECT_NE(check.find("No syntax or stream encoding errors found"), std::string::npos) << check;
 
@@ -90,10 +90,10 @@ TEST_F(PrintTest, TheSheetPassesQpdfCheckAndRendersWithPoppler)
   std::string kept = std::string(TVP_BUILD_DIR) + "/ticket-sheet";
   std::filesystem::copy_file(savedSheet(), kept + ".pdf",
                              std::filesystem::copy_options::overwrite_existing);
-  std::string render = runTool("pdftoppm -png -r 100 -singlefile '" + kept + ".pdf' '" + kept + "'",
+  std::string render = shell("pdftoppm -png -r 100 -singlefile '" + kept + ".pdf' '" + kept + "'",
                                &status);
   ASSERT_EQ(status, 0) << render;
-  std::string info = runTool("pdfinfo '" + kept + ".pdf'", &status);
+  std::string info = shell("pdfinfo '" + kept + ".pdf'", &status);
   EXPECT_NE(info.find("595.35 x 842.95 pts"), std::string::npos) << info;
 }
 
@@ -296,7 +296,7 @@ TEST_F(PrintTest, ALongRemarkWrapsUnderItsFirstWordAndMovesTheBox)
 
   // poppler sees every word inside the column.
   int status = -1;
-  std::string boxes = runTool("pdftotext -bbox '" + savedSheet() + "' -", &status);
+  std::string boxes = shell("pdftotext -bbox '" + savedSheet() + "' -", &status);
   ASSERT_EQ(status, 0) << boxes;
   std::istringstream words(boxes);
   std::string line;
@@ -315,7 +315,7 @@ TEST_F(PrintTest, PopplerFindsTheWordsWhereTheContentPutsThem)
 {
   printTicket();
   int status = -1;
-  std::string boxes = runTool("pdftotext -bbox '" + savedSheet() + "' -", &status);
+  std::string boxes = shell("pdftotext -bbox '" + savedSheet() + "' -", &status);
   ASSERT_EQ(status, 0) << boxes;
   // pdftotext measures y from the top of the box, 3371.8 on the page.
   struct Word {
@@ -343,9 +343,9 @@ TEST_F(PrintTest, PopplerFindsTheWordsWhereTheContentPutsThem)
 TEST_F(PrintTest, TheHeadlessPrintJobIsTheSavedSheet)
 {
   printTicket();
-  std::string saved = readBytes(savedSheet());
+  std::string saved = readFile(savedSheet());
   ASSERT_FALSE(saved.empty());
-  EXPECT_EQ(readBytes(printedSheet()), saved);
+  EXPECT_EQ(readFile(printedSheet()), saved);
   std::string log = logText();
   EXPECT_NE(log.find("print job: pdfDoc.pdf -> " + printedSheet()), std::string::npos) << log;
   EXPECT_NE(log.find("view opened: pdfDoc.pdf (without a window)"), std::string::npos) << log;
@@ -395,6 +395,6 @@ TEST_F(PrintTest, CharactersOutsideAsciiPrintInWindows1252)
   EXPECT_EQ(printed.find("J\xFCrgen M\xFCller \x96 \x80" "5").size(), 1u);
   EXPECT_EQ(printed.find("??").size(), 1u) << "characters outside it print as '?'";
   int status = -1;
-  std::string text = runTool("pdftotext '" + savedSheet() + "' -", &status);
+  std::string text = shell("pdftotext '" + savedSheet() + "' -", &status);
   EXPECT_NE(text.find("Jürgen Müller – €5"), std::string::npos) << text;
 }

@@ -15,6 +15,13 @@
 
 #include "metadataValidator.h"
 
+// The only codes a validator may hand back to its caller.
+inline bool IsValidatorResultCode(int rc)
+{
+  return rc == kScanOK || rc == kScanNoMemory || rc == kScanElementMalformed ||
+         rc == kScanElementNotFound || rc == kScanElementNotUnique || rc == kScanItemsError;
+}
+
 struct LiteralResult {
   int rc;
   std::string text;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 
 namespace testfiles {
 
@@ -21,15 +22,19 @@ inline void writeFile(const std::string& path, const std::string& bytes)
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// Output of a shell command, standard error included.
-inline std::string shell(const std::string& command)
+// Output of a shell command, standard error included; its exit status in *status.
+inline std::string shell(const std::string& command, int* status = nullptr)
 {
   std::string output;
   FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr)
+    return output;
   char buffer[4096];
   while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
     output.append(buffer, n);
-  ::pclose(pipe);
+  int raw = ::pclose(pipe);
+  if (status != nullptr)
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return output;
 }
 

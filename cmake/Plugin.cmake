@@ -27,6 +27,11 @@ set_target_properties(TovarinAdTicket PROPERTIES
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON
   LIBRARY_OUTPUT_DIRECTORY ${TVP_PLUGIN_DIR})
-target_link_options(TovarinAdTicket PRIVATE -Wl,--no-undefined)
+# Hidden visibility covers the module's own code; the version script also hides what the static
+# scanner and the toolkit's header templates bring in.
+set(TVP_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/PluginExports.map)
+target_link_options(TovarinAdTicket PRIVATE -Wl,--no-undefined
+  -Wl,--version-script=${TVP_PLUGIN_EXPORTS})
+set_property(TARGET TovarinAdTicket APPEND PROPERTY LINK_DEPENDS ${TVP_PLUGIN_EXPORTS})
 
 include(cmake/Tests.cmake)

@@ -184,3 +184,17 @@ TEST_F(PluginLoading, UnloadWithoutACommandRunLeavesTheToolkitAlone)
   EXPECT_TRUE(host.plugins.extensions().empty());
   EXPECT_EQ(logText().find("ended with"), std::string::npos);
 }
+
+TEST(PluginModule, ExportsOnlyItsEntryPoint)
+{
+  int status = -1;
+  const std::string symbols =
+      testfiles::shell("nm -D --defined-only --format=posix '" + std::string(kPlugin) + "'",
+                       &status);
+  ASSERT_EQ(status, 0) << symbols;
+  std::istringstream lines(symbols);
+  std::vector<std::string> names;
+  for (std::string name, rest; lines >> name && std::getline(lines, rest);)
+    names.push_back(name);
+  EXPECT_EQ(names, std::vector<std::string>{"AcroPluginMain"});
+}

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "calls/CallSupport.h"
 #include "documents/IncrementalSave.h"
@@ -41,14 +42,28 @@ const std::string& textOf(ASText text)
   host().frames.raise(failure.code());
 }
 
+// Names the missing folder that holds `target`; the shared folder's name comes with the setting
+// that chooses it, since that is what a user changes.
+std::string missingFolderDetail(const std::string& target)
+{
+  std::string folder = std::filesystem::path(absolutePath(target)).parent_path().string();
+  if (folder == sharedFolder())
+    return "The folder is " + folder +
+           ", the shared folder; the environment variable PDFHOST_SHARED_DIR chooses it.";
+  return "The folder is " + folder + ".";
+}
+
 // Writes the whole document to a temporary file beside the target, then renames it over the
 // target, so a crash never leaves half a file.
 void saveWhole(_t_PDDoc& doc, const std::string& target)
 {
   bool folderMissing = false;
   std::string problem = folderProblem(target, &folderMissing);
-  if (!problem.empty())
+  if (!problem.empty()) {
+    if (folderMissing)
+      setErrorDetail(kASErrFolderMissing, missingFolderDetail(target));
     throw SaveFailure(folderMissing ? kASErrFolderMissing : kASErrFolderPermission, problem);
+  }
   QPDF& pdf = *doc.pdf;
   if (doc.metadata) {
     QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, *doc.metadata);

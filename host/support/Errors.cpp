@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace pdfhost {
 
@@ -36,13 +37,29 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrPageContent, "The page content could not be changed."},
 };
 
+std::map<ASErrorCode, std::string>& errorDetails()
+{
+  static std::map<ASErrorCode, std::string> details;
+  return details;
+}
+
 }  // namespace
+
+void setErrorDetail(ASErrorCode error, const std::string& detail)
+{
+  if (detail.empty())
+    errorDetails().erase(error);
+  else
+    errorDetails()[error] = detail;
+}
 
 std::string errorText(ASErrorCode error)
 {
   for (const auto& row : kErrorTexts)
-    if (row.code == error)
-      return row.text;
+    if (row.code == error) {
+      auto detail = errorDetails().find(error);
+      return detail == errorDetails().end() ? row.text : row.text + (" " + detail->second);
+    }
   char text[64];
   std::snprintf(text, sizeof text, "An unknown error occurred (0x%08X).",
                 static_cast<unsigned>(error));

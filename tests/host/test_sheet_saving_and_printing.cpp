@@ -178,17 +178,31 @@ TEST_F(SheetSaving, ADocumentChangedSinceItsSaveIsPrintedAsItIsNow)
   EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
 }
 
-TEST_F(SheetSaving, AMissingSharedFolderFailsTheSaveAndWritesNothing)
+TEST_F(SheetSaving, AMissingFolderFailsTheSaveNamesTheFolderAndWritesNothing)
 {
   environment_.set("PDFHOST_SHARED_DIR", folder_ + "/gone");
-  PDDoc doc = PDDocCreate();
-  ASPathName path = ASFileSysCreatePathName(nullptr, ASAtomFromString("POSIXPath"),
-                                            "//Users/Shared/pdfDoc.pdf", nullptr);
-  EXPECT_THROW(PDDocSave(doc, PDSaveFull, path, nullptr, nullptr, nullptr), HostError);
-  EXPECT_EQ(Host::get().frames.lastError(), kASErrFolderMissing);
+  const struct {
+    std::string posix;
+    std::string text;
+  } cases[] = {
+      {"//Users/Shared/pdfDoc.pdf",
+       "The folder to save the file in does not exist. The folder is " + folder_ +
+           "/gone, the shared folder; the environment variable PDFHOST_SHARED_DIR chooses it."},
+      {folder_ + "/other/pdfDoc.pdf",
+       "The folder to save the file in does not exist. The folder is " + folder_ + "/other."},
+  };
+  for (const auto& c : cases) {
+    PDDoc doc = PDDocCreate();
+    ASPathName path =
+        ASFileSysCreatePathName(nullptr, ASAtomFromString("POSIXPath"), c.posix.c_str(), nullptr);
+    EXPECT_THROW(PDDocSave(doc, PDSaveFull, path, nullptr, nullptr, nullptr), HostError);
+    EXPECT_EQ(Host::get().frames.lastError(), kASErrFolderMissing);
+    EXPECT_EQ(errorText(kASErrFolderMissing), c.text);
+    ASFileSysReleasePath(nullptr, path);
+    PDDocRelease(doc);
+  }
   EXPECT_FALSE(std::filesystem::exists(folder_ + "/gone")) << "a folder the user named is not made";
-  ASFileSysReleasePath(nullptr, path);
-  PDDocRelease(doc);
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/other"));
 }
 
 TEST_F(SheetSaving, AnUnwritableSharedFolderFailsTheSaveAndWritesNothing)

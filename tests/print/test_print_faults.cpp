@@ -195,8 +195,13 @@ INSTANTIATE_TEST_SUITE_P(Steps, FailingTranslucentFill,
 struct FolderCase {
   const char* name;
   std::function<std::string(const std::string& work)> folder;  // makes it, returns its path
-  ASErrorCode error;
+  std::string note;  // "%s" stands for the folder
 };
+
+// A missing folder is named, with the setting that chooses it.
+const char kMissingSharedFolder[] =
+    "The folder to save the file in does not exist. The folder is %s, the shared folder; the "
+    "environment variable PDFHOST_SHARED_DIR chooses it.";
 
 class SharedFolderProblem : public PrintFaults, public ::testing::WithParamInterface<FolderCase> {};
 
@@ -207,7 +212,10 @@ TEST_P(SharedFolderProblem, IsToldClearlyAndNothingIsWritten)
   std::string folder = GetParam().folder(work_);
   ::setenv("PDFHOST_SHARED_DIR", folder.c_str(), 1);
   printTicket();
-  EXPECT_EQ(seen.notes, std::vector<std::string>({textOf(GetParam().error)}));
+  std::string note = GetParam().note;
+  if (std::size_t at = note.find("%s"); at != std::string::npos)
+    note.replace(at, 2, folder);
+  EXPECT_EQ(seen.notes, std::vector<std::string>({note}));
   EXPECT_FALSE(std::filesystem::exists(folder + "/pdfDoc.pdf"));
   EXPECT_EQ(logText().find("print job"), std::string::npos) << "nothing is printed";
   EXPECT_NE(logText().find("save failed: " + folder), std::string::npos) << logText();
@@ -220,20 +228,20 @@ INSTANTIATE_TEST_SUITE_P(
     Folders, SharedFolderProblem,
     ::testing::Values(FolderCase{"Missing",
                                  [](const std::string& work) { return work + "/no-such-folder"; },
-                                 kASErrFolderMissing},
+                                 kMissingSharedFolder},
                       FolderCase{"AFileInItsPlace",
                                  [](const std::string& work) {
                                    std::ofstream(work + "/a-file") << "not a folder";
                                    return work + "/a-file";
                                  },
-                                 kASErrFolderMissing},
+                                 kMissingSharedFolder},
                       FolderCase{"Unwritable",
                                  [](const std::string& work) {
                                    std::filesystem::create_directory(work + "/read-only");
                                    ::chmod((work + "/read-only").c_str(), 0555);
                                    return work + "/read-only";
                                  },
-                                 kASErrFolderPermission}),
+                                 textOf(kASErrFolderPermission)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PrintFaults, TheDefaultSharedFolderIsMadeOnDemand)

@@ -288,7 +288,7 @@ struct ElementSpan {
   size_t start;
   size_t end;  // just behind the element
   size_t contentBegin;
-  size_t contentEnd;
+  size_t contentEnd;  // before contentBegin when the end tag begins inside the start tag
 };
 
 // The first '>' at or behind `from` that is not in quotes; a '<' ends quoted mode.
@@ -356,10 +356,12 @@ int LocateElement(const char* text, const char* name, ElementSpan* span) {
     const char* endTag = selfClosed ? nullptr : strstr(start, close.text());
     if (selfClosed || (endTag == nullptr && form == kWithAttributes)) {
       end = contentBegin = contentEnd = tagEnd;  // the start tag stands alone
-    } else if (endTag == nullptr || endTag < tagEnd) {
-      // No end tag, or one that lies inside the start tag and so cannot close the element.
+    } else if (endTag == nullptr || endTag + close.size() == tagEnd) {
+      // No end tag, or the '>' that ends the start tag is the end tag's own.
       return kScanElementMalformed;
     } else {
+      // The end tag may begin inside the start tag (a quote or a '>' in the name makes the
+      // start tag run past it): the element still ends there, but it has no content.
       contentBegin = tagEnd;
       contentEnd = endTag;
       end = endTag + close.size();
@@ -494,8 +496,8 @@ bool RemoveFrontElement(Tail* tail) {
     } else if (first < 0) {
       end = tagEnd;
     } else {
-      if (relative(first) < tagEnd || tail->tags[first].nextSameName >= 0) return false;
       end = relative(first) + nameLength + 3;
+      if (end == tagEnd || tail->tags[first].nextSameName >= 0) return false;
     }
   }
   PopTail(tail, tail->top + end);
@@ -620,6 +622,7 @@ int ExtractUniqueElementData(const char* text, const char* name, char** out) {
   ElementSpan span{};
   const int rc = LocateElement(text, name, &span);
   if (rc != kScanOK) return rc;
+  if (span.contentEnd < span.contentBegin) return kScanElementMalformed;  // a negative length
   return StripNestedElements(text + span.contentBegin, span.contentEnd - span.contentBegin, out);
 }
 

@@ -73,7 +73,8 @@ int TrimXmlWs(const char* text, char** out);
 // Extraction from a normalised text; *out must be null and is released with tvpFree.
 // The whole one element of that name, start tag through end tag.
 int ExtractUniqueElement(const char* text, const char* name, char** out);
-// That element's own text, without its tags and without nested elements.
+// That element's own text, without its tags and without nested elements. An element whose
+// end tag begins inside its start tag has no content: kScanElementMalformed.
 int ExtractUniqueElementData(const char* text, const char* name, char** out);
 // The unquoted value of attribute `name` in the first tag of text. Callers pass flag 0; with a
 // non-zero flag the call only reports whether the attribute occurs (kScanAttributeNotUnique).

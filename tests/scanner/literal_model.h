@@ -1,14 +1,10 @@
-// Literal models that the scanner's faster code is checked against.
-//
-// A deliberately literal model of ExtractUniqueElementData: take the element, cut out its
-// content, then remove the last nested start tag's element again and again, searching the whole
-// remaining content each time. Quadratic, so only for small texts; the scanner's own removal
-// is checked against it.
+// Literal models that the scanner's faster code is checked against: each follows the
+// scanner's steps one by one with plain std::string searches and calls no scanner function.
+// Quadratic, so only for small texts. Allocation failures are not modelled.
 #ifndef TOVARIN_SCANNER_LITERAL_MODEL_H
 #define TOVARIN_SCANNER_LITERAL_MODEL_H
 
-#include <cstdlib>
-#include <cstring>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,60 +23,156 @@ struct LiteralResult {
   std::string text;
 };
 
-inline LiteralResult LiteralElementData(const char* text, const char* name) {
-  char* element = nullptr;
-  int rc = ExtractUniqueElement(text, name, &element);
-  if (rc != kScanOK) return {rc, ""};
-  const std::string whole(element);
-  std::free(element);
+// One element found in a text: where it starts, its whole text, and its content as offsets into
+// that text (contentEnd < contentBegin when the end tag begins inside the start tag).
+struct LiteralElementFound {
+  int rc;
+  std::size_t start;
+  std::string whole;
+  std::ptrdiff_t contentBegin;
+  std::ptrdiff_t contentEnd;
+};
 
-  const std::string open = std::string("<") + name;
-  const std::string close = std::string("</") + name + ">";
-  std::string content;
-  const char form = whole[open.size()];
-  if (form == '>') {
-    const size_t begin = open.size() + 1;
-    content = whole.substr(begin, whole.find(close) - begin);
-  } else if (form == ' ') {
-    char quote = '\0';
-    size_t gt = open.size() + 1;
-    for (; gt < whole.size(); ++gt) {
-      const char c = whole[gt];
-      if (c == '<')
-        quote = '\0';
-      else if (quote != '\0') {
-        if (c == quote) quote = '\0';
-      } else if (c == '>')
-        break;
-      else if (c == '"' || c == '\'')
-        quote = c;
-    }
-    const size_t endTag = whole.find(close, gt);
-    if (whole[gt - 1] != '/' && endTag != std::string::npos) {
-      content = whole.substr(gt + 1, endTag - gt - 1);
-    }
+// The first '>' at or behind `from` that is not in quotes; a '<' ends quoted mode.
+inline std::size_t LiteralTagClose(const std::string& text, std::size_t from)
+{
+  char quote = '\0';
+  for (std::size_t i = from; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '<')
+      quote = '\0';
+    else if (quote != '\0') {
+      if (c == quote) quote = '\0';
+    } else if (c == '>')
+      return i;
+    else if (c == '"' || c == '\'')
+      quote = c;
+  }
+  return std::string::npos;
+}
+
+inline LiteralElementFound LiteralFindElement(const std::string& text, const std::string& name)
+{
+  const std::string plain = "<" + name + ">";
+  const std::string empty = "<" + name + "/>";
+  const std::string attributes = "<" + name + " ";
+  const std::string close = "</" + name + ">";
+  const std::string* forms[] = {&plain, &empty, &attributes};
+  const std::string* form = nullptr;
+  std::size_t start = std::string::npos;
+  int found = 0;
+  for (const std::string* f : forms) {
+    const std::size_t at = text.find(*f);
+    if (at == std::string::npos) continue;
+    ++found;
+    form = f;
+    start = at;
+  }
+  if (found > 1) return {kScanElementNotUnique, 0, "", 0, 0};
+  if (found == 0) return {kScanElementNotFound, 0, "", 0, 0};
+  for (const std::string* f : forms) {
+    if (text.find(*f, start + 1) != std::string::npos) return {kScanElementNotUnique, 0, "", 0, 0};
   }
 
+  const std::string copy = text.substr(start);
+  const std::size_t endTag = copy.find(close);
+  const std::size_t closeAt = endTag == std::string::npos ? endTag : endTag + close.size();
+  std::size_t end = std::string::npos;
+  std::size_t contentBegin = 0;
+  std::size_t contentEnd = 0;
+  if (form == &plain) {
+    end = closeAt;
+    contentBegin = plain.size();
+    contentEnd = endTag;
+  } else if (form == &empty) {
+    end = contentBegin = contentEnd = empty.size();
+  } else {
+    const std::size_t gt = LiteralTagClose(copy, attributes.size());
+    if (gt != std::string::npos) {
+      if (copy[gt - 1] == '/' || endTag == std::string::npos) {
+        end = contentBegin = contentEnd = gt + 1;
+      } else if (closeAt != gt + 1) {
+        end = closeAt;
+        contentBegin = gt + 1;
+        contentEnd = endTag;
+      }
+    }
+  }
+  if (end == std::string::npos || copy.find(close, end) != std::string::npos) {
+    return {kScanElementMalformed, 0, "", 0, 0};
+  }
+  return {kScanOK, start, copy.substr(0, end), static_cast<std::ptrdiff_t>(contentBegin),
+          static_cast<std::ptrdiff_t>(contentEnd)};
+}
+
+inline LiteralResult LiteralElement(const std::string& text, const std::string& name)
+{
+  const LiteralElementFound found = LiteralFindElement(text, name);
+  return {found.rc, found.whole};
+}
+
+// The element's content, then the last nested start tag's element removed again and again,
+// searching the whole remaining content each time.
+inline LiteralResult LiteralElementData(const std::string& text, const std::string& name)
+{
+  const LiteralElementFound found = LiteralFindElement(text, name);
+  if (found.rc != kScanOK) return {found.rc, ""};
+  if (found.contentEnd < found.contentBegin) return {kScanElementMalformed, ""};
+  const auto begin = static_cast<std::size_t>(found.contentBegin);
+  const auto end = static_cast<std::size_t>(found.contentEnd);
+  std::string content = found.whole.substr(begin, end - begin);
   for (;;) {
-    size_t lt = content.size();
+    std::size_t lt = content.size();
     while (lt-- > 0) {
       if (content[lt] == '<' && (lt + 1 == content.size() || content[lt + 1] != '/')) break;
     }
-    if (lt == static_cast<size_t>(-1)) break;
-    const size_t nameEnd = content.find_first_of(" />", lt + 1);
+    if (lt == std::string::npos) break;
+    const std::size_t nameEnd = content.find_first_of(" />", lt + 1);
     if (nameEnd == std::string::npos) return {kScanNestedElementError, ""};
-    const std::string nestedName = content.substr(lt + 1, nameEnd - lt - 1);
-    char* nested = nullptr;
-    rc = ExtractUniqueElement(content.c_str() + lt, nestedName.c_str(), &nested);
-    if (rc == kScanNoMemory) return {rc, ""};
-    if (rc != kScanOK) return {kScanNestedElementError, ""};
-    const size_t nestedLength = std::strlen(nested);
-    const bool atFront = content.compare(lt, nestedLength, nested) == 0;
-    std::free(nested);
-    if (!atFront) return {kScanOK - 1000, "nested element not at its start tag"};  // model broken
-    content.erase(lt, nestedLength);
+    const LiteralElementFound nested =
+        LiteralFindElement(content.substr(lt), content.substr(lt + 1, nameEnd - lt - 1));
+    if (nested.rc != kScanOK) return {kScanNestedElementError, ""};
+    content.erase(lt + nested.start, nested.whole.size());
   }
   return {kScanOK, content};
+}
+
+// The value of attribute `name` in the first tag of the text. With `probe` (the flag 1) only
+// whether it occurs: kScanAttributeNotUnique when it does.
+inline LiteralResult LiteralAttribute(const std::string& text, const std::string& name,
+                                      bool probe = false)
+{
+  const std::string pattern = " " + name + "=";
+  const LiteralResult notFound{kScanAttributeNotFound, ""};
+  if (text.find(pattern) == std::string::npos) return notFound;
+  char quote = '\0';
+  std::size_t hit = std::string::npos;
+  for (std::size_t i = 0; i < text.size() && hit == std::string::npos; ++i) {
+    const char c = text[i];
+    if (c == '<' && i > 0) return notFound;
+    if (quote != '\0') {
+      if (c == quote) quote = '\0';
+    } else if (c == '>') {
+      return notFound;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == ' ' && text.compare(i, pattern.size(), pattern) == 0) {
+      hit = i;
+    }
+  }
+  if (hit == std::string::npos) return notFound;
+  if (probe) return {kScanAttributeNotUnique, ""};
+  const std::size_t value = hit + pattern.size();
+  if (LiteralAttribute(text.substr(value), name, true).rc != kScanAttributeNotFound) {
+    return {kScanAttributeNotUnique, ""};
+  }
+  const char opening = value < text.size() ? text[value] : '\0';
+  if (opening != '"' && opening != '\'') return {kScanAttributeMalformed, ""};
+  const std::size_t closing = text.find(opening, value + 1);
+  if (closing == std::string::npos) return {kScanAttributeMalformed, ""};
+  const std::string result = text.substr(value + 1, closing - value - 1);
+  if (result.find('<') != std::string::npos) return {kScanAttributeMalformed, ""};
+  return {kScanOK, result};
 }
 
 // The whitespace normalisation as a plain byte-at-a-time state machine.
@@ -133,54 +225,44 @@ struct LiteralScan {
   std::vector<std::pair<int, std::string>> nodes;
 };
 
-// A validator step by step on the public extraction functions: normalise, take the root, then
-// the element pass over the rows and the tag pass from '<' to '<' with one attribute lookup per
-// row. An allocation failure never happens here, so the scanner's own ones are not modelled.
+// A validator step by step: normalise, take the root, then the element pass over the rows and
+// the tag pass from '<' to '<' with one attribute lookup per row.
 inline LiteralScan LiteralValidate(const std::string& xml, const char (*rows)[kScanTagSize],
                                    int count) {
-  char* root = nullptr;
-  int rc = ExtractUniqueElement(LiteralTrim(xml).c_str(), rows[0], &root);
-  if (rc != kScanOK) return {rc, {}};
-  std::string text(root);
-  std::free(root);
+  const LiteralResult root = LiteralElement(LiteralTrim(xml), rows[0]);
+  if (root.rc != kScanOK) return {root.rc, {}};
+  const std::string& text = root.text;
 
   enum { kUnseen, kTaken, kFailed } marks[kScanTagRows] = {};
   LiteralScan scan{kScanOK, {}};
   for (int row = 1; row <= count; ++row) {
-    char* content = nullptr;
-    rc = ExtractUniqueElementData(text.c_str(), rows[row], &content);
-    if (rc == kScanElementNotFound) continue;
-    marks[row] = rc == kScanOK ? kTaken : kFailed;
-    if (rc == kScanOK) scan.nodes.emplace_back(row, content);
-    std::free(content);
+    const LiteralResult content = LiteralElementData(text, rows[row]);
+    if (content.rc == kScanElementNotFound) continue;
+    marks[row] = content.rc == kScanOK ? kTaken : kFailed;
+    if (content.rc == kScanOK) scan.nodes.emplace_back(row, content.text);
   }
   const LiteralScan failed{kScanItemsError, {}};
-  for (size_t lt = text.find('<'); lt != std::string::npos;) {
+  for (std::size_t lt = text.find('<'); lt != std::string::npos;) {
     if (text[lt + 1] == '/') {
       lt = text.find('<', lt + 1);
       continue;
     }
-    const size_t nameEnd = text.find_first_of(" />", lt + 1);
+    const std::size_t nameEnd = text.find_first_of(" />", lt + 1);
     if (nameEnd == std::string::npos) return failed;
     const std::string name = text.substr(lt + 1, nameEnd - lt - 1);
     int row = count;
     while (row > 0 && name != rows[row]) --row;
     if (row > 0) {
-      char* element = nullptr;
-      if (ExtractUniqueElement(text.c_str() + lt, rows[row], &element) != kScanOK) return failed;
-      const size_t at = text.find(element, lt);  // where the one start tag is
-      lt = text.find('<', at + std::strlen(element));
-      std::free(element);
+      const LiteralElementFound element = LiteralFindElement(text.substr(lt), rows[row]);
+      if (element.rc != kScanOK) return failed;
+      lt = text.find('<', lt + element.start + element.whole.size());
       continue;
     }
     for (int r = 1; r <= count; ++r) {
-      char* value = nullptr;
-      rc = ExtractUniqueAttribute(text.data() + lt, rows[r], &value, 0);
-      if (rc == kScanAttributeNotFound) continue;
-      const bool accepted = rc == kScanOK && marks[r] == kUnseen;
-      if (accepted) scan.nodes.emplace_back(r, value);
-      std::free(value);
-      if (!accepted) return failed;
+      const LiteralResult value = LiteralAttribute(text.substr(lt), rows[r]);
+      if (value.rc == kScanAttributeNotFound) continue;
+      if (value.rc != kScanOK || marks[r] != kUnseen) return failed;
+      scan.nodes.emplace_back(r, value.text);
       marks[r] = kTaken;
     }
     lt = text.find('<', lt + 1);

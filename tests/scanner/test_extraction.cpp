@@ -60,6 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"StartTagNeverEnds", E, "<r><a x='1", "a", kScanElementMalformed, ""},
         ExtractCase{"StartTagEndsInItsEndTag", E, "<r><a x='</a>'>1</a></r>", "a",
                     kScanElementMalformed, ""},
+        // A quote in the name, or a '>' in it, carries the start tag past the end tag.
+        ExtractCase{"EndTagInsideAQuotedStartTag", E, "<b' x</b'>'>w", "b'", kOK, "<b' x</b'>"},
+        ExtractCase{"EndTagInsideTheName", E, "<a>b </a>b>", "a>b", kOK, "<a>b </a>b>"},
         // The element's own text.
         ExtractCase{"TextJoined", D, "<r><a>x<b/>y<c d='1'/>z</a></r>", "a", kOK, "xyz"},
         ExtractCase{"NestedGoes", D, "<r><a>x<b>1</b>y</a></r>", "a", kOK, "xy"},
@@ -81,6 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
         ExtractCase{"NestedNameToTheEnd", D, "<r><a>x<b</a></r>", "a", kScanNestedElementError, ""},
         ExtractCase{"LessThanLast", D, "<r><a>x<</a></r>", "a", kScanNestedElementError, ""},
         ExtractCase{"NamelessPlainTag", D, "<r><a>x<>z</a></r>", "a", kScanNestedElementError, ""},
+        ExtractCase{"ContentOfNegativeLength", D, "<b' x</b'>'>w", "b'", kScanElementMalformed,
+                    ""},
+        ExtractCase{"NameContentOfNegativeLength", D, "<a>b </a>b>", "a>b", kScanElementMalformed,
+                    ""},
+        ExtractCase{"NestedEndTagInsideItsStartTag", D, "<r><a>v<b' x</b'>'>w</a></r>", "a", kOK,
+                    "v'>w"},
         ExtractCase{"OuterFailurePassedOn", D, "<r><a>1</a><a/></r>", "a", kScanElementNotUnique,
                     ""},
         // Attributes of the first tag.
@@ -139,7 +148,8 @@ std::string RandomText(std::mt19937& random) {
   static const char* const kPieces[] = {
       "<a>",       "</a>", "<a/>", "<a ", "<b>", "</b>",  "<b/>",        "<b ", "<c>",  "</c>",
       "<c x='1'>", "<",    ">",    "/",   "/>",  "'",     "\"",          "x",   "y",    " ",
-      "=",         "< ",   "<>",   "</>", "b<",  "</ b>", "<b y=\"<\">", "</c", "<b'>", "</b'>"};
+      "=",         "< ",   "<>",   "</>", "b<",  "</ b>", "<b y=\"<\">", "</c", "<b'>", "</b'>",
+      "<b' ",      "'>",   " b='", " b=\"1\"", " x=''"};
   std::uniform_int_distribution<size_t> piece(0, std::size(kPieces) - 1);
   std::uniform_int_distribution<int> count(0, 14);
   std::string text = "<r>";
@@ -147,26 +157,43 @@ std::string RandomText(std::mt19937& random) {
   return text + "</r>";
 }
 
-TEST(ExtractUniqueElementData, AgreesWithTheLiteralRemovalOnRandomTexts) {
+TEST(Extraction, AgreesWithTheLiteralStepsOnRandomTexts) {
   std::mt19937 random(20240517);
   int extracted = 0;
   int withNested = 0;
+  int attributes = 0;
   for (int i = 0; i < 40000; ++i) {
     const std::string text = RandomText(random);
     for (const char* name : {"r", "a", "b", "c", "b'"}) {
-      const LiteralResult expected = LiteralElementData(text.c_str(), name);
+      const LiteralResult element = LiteralElement(text, name);
+      const TextResult actualElement = Element(text.c_str(), name);
+      ASSERT_EQ(actualElement.rc, element.rc) << text << " for " << name;
+      ASSERT_EQ(actualElement.text, element.text) << text << " for " << name;
+
+      const LiteralResult expected = LiteralElementData(text, name);
       const TextResult actual = ElementData(text.c_str(), name);
       ASSERT_EQ(actual.rc, expected.rc) << text << " for " << name;
       ASSERT_EQ(actual.text, expected.text) << text << " for " << name;
-      if (actual.rc != kScanOK) continue;
-      ++extracted;
-      const std::string whole = Element(text.c_str(), name).text;
-      withNested += std::count(whole.begin(), whole.end(), '<') > 2;
+      if (actual.rc == kScanOK) {
+        ++extracted;
+        withNested += std::count(element.text.begin(), element.text.end(), '<') > 2;
+      }
+    }
+    // Attributes of the tag at each '<'.
+    for (size_t lt = text.find('<'); lt != std::string::npos; lt = text.find('<', lt + 1)) {
+      for (const char* name : {"b", "x"}) {
+        const LiteralResult expected = LiteralAttribute(text.substr(lt), name);
+        const TextResult actual = Attribute(text.c_str() + lt, name);
+        ASSERT_EQ(actual.rc, expected.rc) << text.substr(lt) << " for " << name;
+        ASSERT_EQ(actual.text, expected.text) << text.substr(lt) << " for " << name;
+        attributes += actual.rc == kScanOK;
+      }
     }
   }
   // The comparison is only worth something if many texts got through, nested elements included.
   EXPECT_GT(extracted, 5000);
   EXPECT_GT(withNested, 1000);
+  EXPECT_GT(attributes, 5000);
 }
 
 }  // namespace

@@ -60,6 +60,10 @@ INSTANTIATE_TEST_SUITE_P(
         FoundCase{
             "UnextractableNestingLeavesTheTagOut", T, Root("<tvp:remarks>a<b>c</tvp:remarks>"), {}},
         FoundCase{"LoneStartTagGivesAnEmptyValue", T, Root("<tvp:jobid a='1'>x"), {{2, ""}}},
+        FoundCase{"NestedElementEndingInsideItsStartTag",
+                  T,
+                  Root("<tvp:jobid>v<b' x</b'>'>w</tvp:jobid>"),
+                  {{2, "v'>w"}}},
         FoundCase{"OtherPrefixesNotMatched", T, Root("<x:jobid>1</x:jobid><d x:email='e'/>"), {}},
         FoundCase{"AttributeGluedToAQuoteUnseen", T, Root("<d a='1'tvp:jobid='2'/>"), {}},
         FoundCase{"GwgElement", G, Root("<gwg-at:Destination>D</gwg-at:Destination>"), {{1, "D"}}},
@@ -234,23 +238,33 @@ TEST(Validators, AgreeWithTheStepByStepScanOnRandomPackets) {
 }
 
 TEST(TagTables, HoldTheSchemasNamesPaddedWithNul) {
+  // Rows 1 to N, each the schema's prefix and a name; row 0 is the root, the rest are empty.
   const struct {
     const char (*rows)[kScanTagSize];
     int count;
-    const char* first;
-    const char* last;
+    const char* prefix;
+    std::vector<std::string> names;
   } tables[] = {
-      {tvpValidatorItems, kTvpItemCount, "tvp:ediorderid", "tvp:remarks"},
-      {adsValidatoritems, kAdsItemCount, "adsml-at:PrimaryMaterialsID", "adsml-at:Remarks"},
-      {gwgValidatoritems, kGwgItemCount, "gwg-at:Destination", "gwg-at:Destination"}};
+      {tvpValidatorItems, kTvpItemCount, "tvp:",
+       {"ediorderid", "jobid", "client", "agency", "service", "advertiser", "firstpub", "location",
+        "theme", "bwcolour", "fullcolour", "spotcolour", "contact", "phone", "email", "fixedsize",
+        "mmwidth", "cwidth", "height", "bleed", "brand", "fax", "destination", "remarks"}},
+      {adsValidatoritems, kAdsItemCount, "adsml-at:",
+       {"PrimaryMaterialsID", "SellerPlacementID", "BuyerName", "CreatorName", "PrepressName",
+        "AdvertiserName", "FirstPublication", "Publication", "ProductDescription", "Color",
+        "ColorDescription", "PrepressContact", "PrepressTelephone", "PrepressEmail",
+        "PrintFixedArea", "PrintWidthValue", "PrintHeightValue", "Bleed", "AdvertisedProduct",
+        "PrepressFax", "Remarks"}},
+      {gwgValidatoritems, kGwgItemCount, "gwg-at:", {"Destination"}}};
   for (const auto& table : tables) {
-    EXPECT_STREQ(table.rows[0], "rdf:RDF");
-    EXPECT_STREQ(table.rows[1], table.first);
-    EXPECT_STREQ(table.rows[table.count], table.last);
+    ASSERT_EQ(table.names.size(), static_cast<size_t>(table.count)) << table.prefix;
     for (int row = 0; row < kScanTagRows; ++row) {
       const size_t length = strnlen(table.rows[row], kScanTagSize);
-      ASSERT_LT(length, static_cast<size_t>(kScanTagSize));
-      EXPECT_EQ(length == 0, row > table.count) << "row " << row;
+      ASSERT_LT(length, static_cast<size_t>(kScanTagSize)) << table.prefix << " row " << row;
+      std::string expected;
+      if (row == 0) expected = "rdf:RDF";
+      if (row >= 1 && row <= table.count) expected = table.prefix + table.names[row - 1];
+      EXPECT_EQ(std::string(table.rows[row], length), expected) << table.prefix << " row " << row;
       for (size_t i = length; i < kScanTagSize; ++i) EXPECT_EQ(table.rows[row][i], '\0');
     }
   }

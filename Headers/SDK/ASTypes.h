@@ -20,7 +20,7 @@ typedef size_t ASSize_t;
 typedef ASInt32 ASFixed;         // 16.16 fixed-point number
 
 enum { kASFalse = 0, kASTrue = 1 };
-#define ASAtomNull ((ASAtom)0)
+#define ASAtomNull ((ASAtom)0xFFFF)  // the null atom: no string has it
 #define fixedOne ((ASFixed)0x00010000)
 
 typedef struct ASFixedPoint {

@@ -69,7 +69,7 @@ content::GraphicState graphicStateOf(const PDEGraphicState* record, ASUns32 size
   state.flatness = record->flatness;
   state.lineCap = record->lineCap;
   state.lineJoin = record->lineJoin;
-  if (record->renderIntent != ASAtomNull) {
+  if (record->renderIntent != ASAtomNull && record->renderIntent != 0) {  // 0: a cleared record
     const char* intent = host().atoms.name(record->renderIntent);
     if (intent == nullptr) refuse(call, "a rendering intent that is no atom");
     state.renderIntent = intent;
@@ -262,7 +262,7 @@ PDEFont PDEFontCreate(PDEFontAttrsP attrs, ASUns32 attrsSize, ASInt32 firstChar,
   if (widths != nullptr || encoding != nullptr || fontStm != nullptr)
     refuse(call, "widths, encodings and font programs of the caller's are not taken");
   const char* base = host().atoms.name(encodingBaseName);
-  bool defaultEncoding = encodingBaseName == ASAtomNull || encodingBaseName == 0xFFFF;
+  bool defaultEncoding = encodingBaseName == ASAtomNull || encodingBaseName == 0;
   if (!defaultEncoding && (base == nullptr || std::string(base) != "WinAnsiEncoding"))
     refuse(call, "the base encoding " + std::string(base != nullptr ? base : "?"));
   const char* type = host().atoms.name(attrs->type);

@@ -75,6 +75,7 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
   try {
     QPDFWriter writer(pdf, temporary.c_str());
     writer.setStreamDataMode(qpdf_s_preserve);
+    writer.setMinimumPDFVersion(host().pages.pdfVersionNeeded(doc));
     writer.write();
   } catch (std::exception& e) {
     std::remove(temporary.c_str());

@@ -104,8 +104,10 @@ class PageResources : public ResourceNames {
     if (!object.isInitialized()) {
       auto dict = QPDFObjectHandle::newDictionary();
       dict.replaceKey("/Type", QPDFObjectHandle::newName("/ExtGState"));
-      if (state.fillOpacity)
+      if (state.fillOpacity) {
         dict.replaceKey("/ca", QPDFObjectHandle::newReal(formatFixed(*state.fillOpacity)));
+        transparency = true;
+      }
       object = pdf_.makeIndirectObject(dict);
     }
     std::string name = freeName(extGStates_, "GS");
@@ -117,6 +119,7 @@ class PageResources : public ResourceNames {
 
   std::vector<std::string> addedFonts;
   std::vector<std::string> addedExtGStates;
+  bool transparency = false;  // a graphic state with an opacity was made
 
  private:
   static std::string freeName(QPDFObjectHandle dict, const std::string& prefix)
@@ -255,6 +258,7 @@ void PageTable::writePage(_t_PDPage& page)
   page.addedFonts = names.addedFonts;
   page.addedExtGStates = names.addedExtGStates;
   cache.changed = true;
+  cache.transparency = cache.transparency || names.transparency;
 }
 
 // DOCUMENTS
@@ -274,6 +278,15 @@ void PageTable::forget(const _t_PDDoc& doc)
     page->committed.clear();
   }
   documents_.erase(&doc);
+}
+
+std::string PageTable::pdfVersionNeeded(const _t_PDDoc& doc) const
+{
+  std::string own = doc.pdf->getPDFVersion();
+  auto found = documents_.find(&doc);
+  bool transparency = found != documents_.end() && found->second.transparency;
+  // Versions are "major.minor" with one-digit parts, so texts compare as numbers do.
+  return transparency && own < "1.4" ? "1.4" : own;
 }
 
 PagePositions PageTable::positionsOf(const _t_PDDoc& doc) const

@@ -81,6 +81,9 @@ class PageTable {
   // DOCUMENTS
   // Whether a page was written since its document was last read.
   bool changedSinceRead(const _t_PDDoc& doc) const;
+  // The PDF version a full save of the document must write: its own, raised to 1.4 once the
+  // host made a graphic state with an opacity for it (transparency came with PDF 1.4).
+  std::string pdfVersionNeeded(const _t_PDDoc& doc) const;
   // The document is closing: its pages become orphans.
   void forget(const _t_PDDoc& doc);
   PagePositions positionsOf(const _t_PDDoc& doc) const;
@@ -96,6 +99,7 @@ class PageTable {
     std::map<std::string, QPDFObjectHandle> fonts;       // by base font
     std::map<std::string, QPDFObjectHandle> extGStates;  // by their settings
     bool changed = false;
+    bool transparency = false;
   };
   _t_PDPage& live(PDPage page);
   void writePage(_t_PDPage& page);

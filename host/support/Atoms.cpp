@@ -9,8 +9,8 @@ ASAtom AtomTable::intern(const std::string& name)
   auto found = ids_.find(name);
   if (found != ids_.end())
     return found->second;
-  if (names_.size() > 0xFFFF)
-    throw std::length_error("AtomTable::intern: the host's 65535 atoms are used up");
+  if (names_.size() >= ASAtomNull)
+    throw std::length_error("AtomTable::intern: the host's 65534 atoms are used up");
   auto atom = static_cast<ASAtom>(names_.size());
   names_.push_back(name);
   ids_.emplace(name, atom);
@@ -19,7 +19,7 @@ ASAtom AtomTable::intern(const std::string& name)
 
 const char* AtomTable::name(ASAtom atom) const
 {
-  if (atom == ASAtomNull || atom >= names_.size())
+  if (atom == 0 || atom == ASAtomNull || atom >= names_.size())
     return nullptr;
   return names_[atom].c_str();
 }

@@ -22,6 +22,20 @@ TEST(Atoms, SameStringGivesSameAtomAndBack)
   EXPECT_STREQ(atoms.name(first), "ZEKT:TVPMetadata");
   EXPECT_EQ(atoms.name(ASAtomNull), nullptr);
   EXPECT_EQ(atoms.name(999), nullptr);
+  EXPECT_EQ(atoms.name(0), nullptr) << "a cleared field names no atom";
+}
+
+TEST(Atoms, TheNullAtomIsNeverHandedOut)
+{
+  AtomTable atoms;
+  ASAtom last = ASAtomNull;
+  for (int i = 1; i < 0xFFFF; ++i) {
+    last = atoms.intern("atom " + std::to_string(i));
+    ASSERT_NE(last, ASAtomNull) << "string " << i;
+  }
+  EXPECT_EQ(last, 0xFFFE);
+  EXPECT_THROW(atoms.intern("one more"), std::length_error);
+  EXPECT_EQ(atoms.name(ASAtomNull), nullptr);
 }
 
 TEST(ErrorTexts, CopiedWhole)

@@ -50,6 +50,17 @@ inline void fillTicket(int sizeChoice = 0)
 using testfiles::readFile;
 using testfiles::shell;
 
+// The PDF version poppler reads from a file ("PDF version: 1.4"), or empty.
+inline std::string pdfVersionOf(const std::string& path)
+{
+  std::istringstream info(shell("pdfinfo '" + path + "'"));
+  const std::string key = "PDF version:";
+  for (std::string line; std::getline(info, line);)
+    if (line.compare(0, key.size(), key) == 0)
+      return line.substr(line.find_first_not_of(' ', key.size()));
+  return "";
+}
+
 class PrintTest : public DialogTest {
  protected:
   void SetUp() override

@@ -185,6 +185,7 @@ TEST_P(FailingTranslucentFill, AbandonsTheBandsSilently)
     }
   EXPECT_EQ(bands, 0);
   EXPECT_EQ(frames, 2) << "the frames are drawn";
+  EXPECT_EQ(pdfVersionOf(savedSheet()), "1.3") << "nothing translucent: the new document's version";
   // The fixture checks that the extended graphic states, paths and colour spaces were released.
 }
 

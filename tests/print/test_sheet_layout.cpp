@@ -95,6 +95,9 @@ TEST_F(PrintTest, TheSheetPassesQpdfCheckAndRendersWithPoppler)
   ASSERT_EQ(status, 0) << render;
   std::string info = shell("pdfinfo '" + kept + ".pdf'", &status);
   EXPECT_NE(info.find("595.35 x 842.95 pts"), std::string::npos) << info;
+  // The translucent bands need transparency, which came with PDF 1.4.
+  std::string version = pdfVersionOf(kept + ".pdf");
+  EXPECT_GE(std::stod(version.empty() ? "0" : version), 1.4) << info;
 }
 
 TEST_F(PrintTest, WidthHeightChosenHasOneRowFewer)

@@ -4,7 +4,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <csignal>
+#include <filesystem>
 #include <map>
 
 #include "../dialog/DialogHarness.h"
@@ -69,6 +71,29 @@ class ImportExport : public DialogTest {
     setText(10073, wxString::FromUTF8("Tom & Jerry \xE2\x82\xAC <3"));
     radioBox(ID_TVP_JOB_PAGE)->SetSelection(2);
     radioBox(ID_TVP_EXTRA_PAGE)->SetSelection(1);
+  }
+
+  // What the dialog shows after importing `file`, in a run that then closes.
+  struct Imported {
+    std::map<int, std::string> texts;  // by control identifier
+    int colour = -1;
+    int size = -1;
+  };
+  Imported importFile(const std::string& file)
+  {
+    Imported imported;
+    answer({"open " + file, "yes"});
+    seen.clear();
+    runCommand([&](TVPTabDialog&) {
+      click(ID_TVP_IMPORT);
+      for (const auto& [name, id] : kExportOrder)
+        if (id != 0)
+          imported.texts[id] = shown(id);
+      imported.colour = radioBox(ID_TVP_JOB_PAGE)->GetSelection();
+      imported.size = radioBox(ID_TVP_EXTRA_PAGE)->GetSelection();
+      click(ID_TVP_CLOSE);
+    });
+    return imported;
   }
 
   std::string path(const std::string& name) const { return folder_ + "/" + name; }
@@ -170,23 +195,12 @@ TEST_F(ImportExport, ExportThenImportGivesBackEveryFieldAndChoice)
   first.replace(first.find("v-ediorderid"), 12, "other order");
   EXPECT_EQ(first, next) << "the files differ only in their values";
 
-  std::map<int, std::string> imported;
-  int colour = -1, size = -1;
-  answer({"open " + file, "yes"});
-  seen.clear();
-  runCommand([&](TVPTabDialog&) {
-    click(ID_TVP_IMPORT);
-    for (const auto& [id, value] : exported)
-      imported[id] = shown(id);
-    colour = radioBox(ID_TVP_JOB_PAGE)->GetSelection();
-    size = radioBox(ID_TVP_EXTRA_PAGE)->GetSelection();
-    click(ID_TVP_CLOSE);
-  });
+  Imported imported = importFile(file);
   EXPECT_TRUE(seen.notes.empty()) << seen.notes.front();
   EXPECT_EQ(seen.questions, std::vector<std::string>{kQuit}) << "a whole ticket asks nothing";
-  EXPECT_EQ(imported, exported);
-  EXPECT_EQ(colour, 2);
-  EXPECT_EQ(size, 1);
+  EXPECT_EQ(imported.texts, exported);
+  EXPECT_EQ(imported.colour, 2);
+  EXPECT_EQ(imported.size, 1);
 }
 
 struct BadImport {
@@ -354,4 +368,35 @@ TEST_F(ImportExport, CancellingTheSaveDialogWritesNothingAndKeepsTheClearing)
   EXPECT_TRUE(seen.notes.empty());
   EXPECT_EQ(spot, "") << "B/W cleared the spot colour before the dialog was cancelled";
   EXPECT_TRUE(filesInFolder().empty());
+}
+
+TEST_F(ImportExport, TheSampleTicketImportsIntoTheSampleAdWhole)
+{
+  const std::string ticket =
+      std::filesystem::path(TVP_SAMPLE_PDF).parent_path().string() + "/sample-ticket.xml";
+  // The fields as exiftool reads them from the file ("Jobid: JOB-4711").
+  std::map<std::string, std::string> inFile;
+  std::istringstream tags(shell("exiftool -s -s -XMP-tvp:all '" + ticket + "'"));
+  for (std::string line; std::getline(tags, line);) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string name = line.substr(0, colon);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    inFile[name] = line.size() > colon + 2 ? line.substr(colon + 2) : "";
+  }
+  ASSERT_EQ(inFile.size(), 24u) << "every field is in the sample";
+
+  std::string ad = path("sample-ad.pdf");
+  writeFile(ad, readFile(TVP_SAMPLE_PDF));
+  openDocument(ad);
+  Imported imported = importFile(ticket);
+  EXPECT_TRUE(seen.notes.empty()) << seen.notes.front();
+  EXPECT_EQ(seen.questions, std::vector<std::string>{kQuit}) << "a whole ticket asks nothing";
+  for (const auto& [name, id] : kExportOrder)
+    if (id != 0)
+      EXPECT_EQ(imported.texts[id], inFile[name]) << name;
+  EXPECT_EQ(imported.colour,
+            inFile["bwcolour"] == "YES" ? 0 : inFile["fullcolour"] == "YES" ? 1 : 2);
+  EXPECT_EQ(imported.size, inFile["fixedsize"].empty() ? 1 : 0);
+  EXPECT_FALSE(imported.texts[10053].empty()) << "the job identifier";
 }

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 
 namespace pdfhost {
 
@@ -37,29 +36,37 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrPageContent, "The page content could not be changed."},
 };
 
-std::map<ASErrorCode, std::string>& errorDetails()
+struct ErrorDetail {
+  ASErrorCode code = kASErrNone;
+  std::string text;
+};
+
+// The detail set for the next raise, and the one of the last raise.
+ErrorDetail& pendingDetail()
 {
-  static std::map<ASErrorCode, std::string> details;
-  return details;
+  static ErrorDetail detail;
+  return detail;
+}
+ErrorDetail& raisedDetail()
+{
+  static ErrorDetail detail;
+  return detail;
 }
 
 }  // namespace
 
 void setErrorDetail(ASErrorCode error, const std::string& detail)
 {
-  if (detail.empty())
-    errorDetails().erase(error);
-  else
-    errorDetails()[error] = detail;
+  pendingDetail() = ErrorDetail{error, detail};
 }
 
 std::string errorText(ASErrorCode error)
 {
+  const ErrorDetail& raised = raisedDetail();
   for (const auto& row : kErrorTexts)
-    if (row.code == error) {
-      auto detail = errorDetails().find(error);
-      return detail == errorDetails().end() ? row.text : row.text + (" " + detail->second);
-    }
+    if (row.code == error)
+      return raised.code == error && !raised.text.empty() ? row.text + (" " + raised.text)
+                                                          : row.text;
   char text[64];
   std::snprintf(text, sizeof text, "An unknown error occurred (0x%08X).",
                 static_cast<unsigned>(error));
@@ -99,6 +106,9 @@ void ExceptionFrames::truncate(std::size_t depth)
 void ExceptionFrames::raise(ASErrorCode error)
 {
   lastError_ = error;
+  // A detail belongs to the one raise it was set for; a raise without one has none.
+  raisedDetail() = pendingDetail().code == error ? pendingDetail() : ErrorDetail();
+  pendingDetail() = ErrorDetail();
   bool toPlugin = !frames_.empty() && frames_.back().plugin && frames_.back().restore != nullptr;
   if (observer_)
     observer_(error, toPlugin);

@@ -12,12 +12,12 @@
 
 namespace pdfhost {
 
-// The host's text for an error code; unknown codes get a text that names the code. A detail
-// set for the code follows the code's own text.
+// The host's text for an error code; unknown codes get a text that names the code. When the
+// last raise was of this code and came with a detail, the detail follows the code's own text.
 std::string errorText(ASErrorCode error);
 
-// What the texts of `error` add to the code's own text from now on (such as which folder is
-// missing), set by a call just before it raises the code. An empty detail adds nothing.
+// A detail for the next raise, when it is of `error` (such as which folder is missing): set by
+// a call just before it raises. Any raise takes the pending detail or drops it.
 void setErrorDetail(ASErrorCode error, const std::string& detail);
 
 // A raise that no plug-in frame took; the host frame around the current callback catches it.

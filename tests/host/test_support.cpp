@@ -60,6 +60,21 @@ TEST(ErrorTexts, UnknownCodeNamesTheCode)
   EXPECT_EQ(errorText(0x12345), "An unknown error occurred (0x00012345).");
 }
 
+TEST(ErrorTexts, ADetailBelongsToTheOneRaiseItWasSetFor)
+{
+  const std::string missing = "The folder to save the file in does not exist.";
+  ExceptionFrames frames;
+  setErrorDetail(kASErrFolderMissing, "The folder is /x.");
+  EXPECT_THROW(frames.raise(kASErrFolderMissing), HostError);
+  EXPECT_EQ(errorText(kASErrFolderMissing), missing + " The folder is /x.");
+  EXPECT_THROW(frames.raise(kASErrFolderMissing), HostError);
+  EXPECT_EQ(errorText(kASErrFolderMissing), missing) << "a later raise without a detail";
+  setErrorDetail(kASErrFolderMissing, "The folder is /y.");
+  EXPECT_THROW(frames.raise(kASErrFileWrite), HostError);
+  EXPECT_THROW(frames.raise(kASErrFolderMissing), HostError);
+  EXPECT_EQ(errorText(kASErrFolderMissing), missing) << "another code's raise dropped it";
+}
+
 namespace {
 struct PluginThrow {
   void* record;

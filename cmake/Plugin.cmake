@@ -29,4 +29,8 @@ set_target_properties(TovarinAdTicket PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${TVP_PLUGIN_DIR})
 target_link_options(TovarinAdTicket PRIVATE -Wl,--no-undefined)
 
+# The dialog styles its GTK text boxes itself.
+target_link_libraries(tovarin_plugin_code PUBLIC PkgConfig::GTK3)
+target_link_libraries(TovarinAdTicket PRIVATE PkgConfig::GTK3)
+
 include(cmake/Tests.cmake)

@@ -370,8 +370,8 @@ void TVPTabDialog::OnCloseWindow(wxCloseEvent& event)
 
 void TVPTabDialog::OnSize(wxSizeEvent& event)
 {
-  // The size above is the toolkit's guess at the frame around the dialog; once the window is
-  // shown, the real frame changes it, and the dialog is centred again on what it now is.
+  // Create centres the dialog on a size that counts the toolkit's guess at the frame around
+  // it; once shown, the real frame changes the size, and the dialog is centred again on it.
   event.Skip();
   if (GetSize() == m_centredSize) return;
   m_centredSize = GetSize();

@@ -41,8 +41,8 @@ target_compile_definitions(test_pdfhost PRIVATE
 add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake)
 gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST)
 
-# The suites that bring up the window toolkit run each test on an X server of its own: parallel
-# tests on one shared server race with its reset whenever no test happens to be connected.
+# The suites that bring up the window toolkit run each test on an X server of its own, so that
+# parallel tests never share one (the wrapper says why).
 set(TVP_OWN_DISPLAY ${CMAKE_SOURCE_DIR}/tests/dialog/with-own-display.sh)
 
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and

@@ -3,11 +3,11 @@
 #
 #   tests/dialog/with-own-display.sh COMMAND [ARGUMENT ...]
 #
-# Tests that bring up the window toolkit run in parallel. On one shared server they race with
-# its reset: an X server starts afresh whenever its last client leaves, and a test connecting
-# at that moment is turned away ("the window toolkit could not be started"). A server per test
-# leaves nothing to share. Xvfb picks a free display number itself and writes it once it is
-# ready; -terminate ends it with its last client even if this script is killed.
+# Tests that bring up the window toolkit run in parallel. On one shared server, where other
+# tests come and go (and the server starts afresh each time its last client leaves), a test
+# could now and then not open the display at all: "the window toolkit could not be started".
+# A server per test leaves nothing to share. Xvfb picks a free display number itself and writes
+# it once it is ready; -terminate ends it with its last client even if this script is killed.
 set -uo pipefail
 
 coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -terminate 2>/dev/null; }

@@ -34,4 +34,8 @@ target_link_options(TovarinAdTicket PRIVATE -Wl,--no-undefined
   -Wl,--version-script=${TVP_PLUGIN_EXPORTS})
 set_property(TARGET TovarinAdTicket APPEND PROPERTY LINK_DEPENDS ${TVP_PLUGIN_EXPORTS})
 
+# The dialog styles its GTK text boxes itself.
+target_link_libraries(tovarin_plugin_code PUBLIC PkgConfig::GTK3)
+target_link_libraries(TovarinAdTicket PRIVATE PkgConfig::GTK3)
+
 include(cmake/Tests.cmake)

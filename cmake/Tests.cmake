@@ -41,6 +41,10 @@ target_compile_definitions(test_pdfhost PRIVATE
 add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake)
 gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST)
 
+# The suites that bring up the window toolkit run each test on an X server of its own, so that
+# parallel tests never share one (the wrapper says why).
+set(TVP_OWN_DISPLAY ${CMAKE_SOURCE_DIR}/tests/dialog/with-own-display.sh)
+
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and
 # the dialog command in pdfhost with the plug-in module.
 add_executable(test_dialog
@@ -55,6 +59,7 @@ target_compile_definitions(test_dialog PRIVATE
   TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
 add_dependencies(test_dialog pdfhost TovarinAdTicket)
+set_property(TARGET test_dialog PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
 gtest_discover_tests(test_dialog DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 
 # The dialog as pdfhost shows it, twice in one process, worked by keyboard under an Xvfb of its
@@ -68,6 +73,7 @@ add_executable(test_metadata tests/metadata/test_ticket_in_document.cpp)
 target_link_libraries(test_metadata PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_metadata PRIVATE
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+set_property(TARGET test_metadata PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
 gtest_discover_tests(test_metadata DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 
 # The ticket sheet printed from the dialog in-process under Xvfb, read back with qpdf, poppler
@@ -81,5 +87,6 @@ target_link_libraries(test_print PRIVATE tovarin_plugin_code pdfhost_core GTest:
 target_compile_definitions(test_print PRIVATE
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf"
   TVP_BUILD_DIR="${CMAKE_BINARY_DIR}")
+set_property(TARGET test_print PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
 gtest_discover_tests(test_print DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 target_sources(test_metadata PRIVATE tests/metadata/test_import_export.cpp)

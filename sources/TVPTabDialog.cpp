@@ -1,6 +1,7 @@
 // The Ad Ticket dialog: its controls and layout, the Close question and field validation.
 #include "TVPTabDialog.h"
 
+#include <gtk/gtk.h>
 #include <wx/button.h>
 #include <wx/gbsizer.h>
 #include <wx/image.h>
@@ -14,6 +15,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <memory>
+
 #include "TovarinPluginInit.h"
 #include "images/GWG_compliant.xpm"
 #include "images/Tovarinplus_KL2.xpm"
@@ -22,7 +25,8 @@
 // Event table
 // ---------------------------------------------------------------------------------------------
 
-// One row per button; nothing else of the dialog's own is handled.
+// One row per button; the window manager's close, which asks as "&Close" does; and the size the
+// window takes once its frame is known, to centre it again.
 // clang-format off
 wxBEGIN_EVENT_TABLE(TVPTabDialog, wxDialog)
   EVT_BUTTON(ID_TVP_IMPORT, TVPTabDialog::OnButtonImport)
@@ -30,6 +34,8 @@ wxBEGIN_EVENT_TABLE(TVPTabDialog, wxDialog)
   EVT_BUTTON(ID_TVP_PRINT,  TVPTabDialog::OnButtonPrint)
   EVT_BUTTON(ID_TVP_SAVE,   TVPTabDialog::OnButtonSave)
   EVT_BUTTON(ID_TVP_CLOSE,  TVPTabDialog::OnButtonQuit)
+  EVT_CLOSE(                TVPTabDialog::OnCloseWindow)
+  EVT_SIZE(                 TVPTabDialog::OnSize)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -41,6 +47,46 @@ const int kWide = 400;
 
 // The size of the two read-only texts of the header.
 const wxSize kHeaderTextSize(400, 30);
+
+// The layout was drawn for text boxes about 22 pixels tall; GTK's own are nearly twice that,
+// which would make the dialog taller than a laptop screen. Each of the dialog's one-line texts
+// gets this style before the sizers ask for its size.
+const char kCompactTextStyle[] =
+    "entry { min-height: 18px; padding-top: 1px; padding-bottom: 1px; }";
+
+struct ProviderUnref {
+  void operator()(GtkCssProvider* provider) const { g_object_unref(provider); }
+};
+using CssProvider = std::unique_ptr<GtkCssProvider, ProviderUnref>;
+
+CssProvider NewCompactTextStyle()
+{
+  CssProvider provider(gtk_css_provider_new());
+  gtk_css_provider_load_from_data(provider.get(), kCompactTextStyle, -1, nullptr);
+  return provider;
+}
+
+// Gives every one-line text of a page the compact style and the height that style gives, before
+// the page is laid out. Texts outside the sizers get it too, so that all of them are equally tall.
+void MakeTextsCompact(wxWindow* page, GtkCssProvider* style)
+{
+  for (wxWindow* child : page->GetChildren()) {
+    wxTextCtrl* text = dynamic_cast<wxTextCtrl*>(child);
+    if (text == nullptr || text->IsMultiLine()) continue;
+    GtkWidget* entry = text->GetHandle();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(entry), GTK_STYLE_PROVIDER(style),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    // The toolkit's own guess at the height depends on whether the page has been shown yet;
+    // GTK's measure of the styled entry does not. The toolkit's last size is GTK's size
+    // request, so the entry is measured without it.
+    gtk_widget_set_size_request(entry, -1, -1);
+    int minimum = 0, natural = 0;
+    gtk_widget_get_preferred_height(entry, &minimum, &natural);
+    const wxSize size(text->GetSize().GetWidth(), natural);
+    text->SetMinSize(size);
+    text->SetSize(size);
+  }
+}
 
 // A label, heading or hint at a cell of a page's grid.
 void AddLabel(wxWindow* parent, wxGridBagSizer* grid, const wxString& text, int row, int column,
@@ -68,6 +114,22 @@ wxTextCtrl* NewHeaderText(wxWindow* parent, wxWindowID id, const wxString& value
                                     wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL);
   text->SetBackgroundColour(*wxStockGDI::GetColour(wxStockGDI::COLOUR_LIGHTGREY));
   return text;
+}
+
+// Shows a path in one of the header's fixed boxes. A long one fills more lines than the box
+// shows, and its end, the file's name, matters most: the box may scroll, without a scroll bar,
+// and shows the end. The tooltip holds the whole path.
+void ShowPathEnd(wxTextCtrl* box, const wxString& path)
+{
+  box->SetValue(path);
+  box->SetToolTip(path);
+  GtkWidget* scroller = box->GetHandle();
+  if (GTK_IS_SCROLLED_WINDOW(scroller)) {
+    GtkPolicyType across = GTK_POLICY_NEVER;
+    gtk_scrolled_window_get_policy(GTK_SCROLLED_WINDOW(scroller), &across, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), across, GTK_POLICY_EXTERNAL);
+  }
+  box->ShowPosition(box->GetLastPosition());
 }
 
 // The device-independent path of a document's file as the host gives it (UTF-8); empty for a
@@ -115,6 +177,7 @@ bool TVPTabDialog::Create(wxWindow* parent, wxWindowID id, const wxString& capti
   CreateControls();
   if (GetSizer() != nullptr) GetSizer()->SetSizeHints(this);
   Centre(wxBOTH);
+  m_centredSize = GetSize();
   return true;
 }
 
@@ -124,6 +187,7 @@ void TVPTabDialog::CreateControls()
   wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
   font.SetPointSize(8);
   SetFont(font);
+  CssProvider compactText = NewCompactTextStyle();
 
   wxBoxSizer* topSizer = new wxBoxSizer(wxVERTICAL);
   SetSizer(topSizer);
@@ -207,6 +271,7 @@ void TVPTabDialog::CreateControls()
     m_email = AddField(page, grid, ID_TVP_EMAIL, kWide, 14, 1, 4);
 
     pageSizer->Add(5, 5, 0, wxALIGN_CENTER_HORIZONTAL, 5);
+    MakeTextsCompact(page, compactText.get());
     notebook->AddPage(page, _("Job info (mandatory)"), false, -1);
   }
 
@@ -251,6 +316,7 @@ void TVPTabDialog::CreateControls()
     m_remarks = AddField(page, optionalGrid, ID_TVP_REMARKS, kWide, 3, 1, 4);
 
     pageSizer->Add(5, 5, 0, wxALIGN_CENTER_HORIZONTAL, 5);
+    MakeTextsCompact(page, compactText.get());
     notebook->AddPage(page, _("Extra info (non mandatory)"), false, -1);
   }
   mainColumn->Add(notebook, 1, wxGROW | wxALL, 5);
@@ -274,7 +340,7 @@ void TVPTabDialog::CreateControls()
   AVDoc view = AVAppGetActiveDoc();
   if (view == nullptr) return;
   PDDoc document = AVDocGetPDDoc(view);
-  m_pdfFile->SetValue(DocumentPathText(document));
+  ShowPathEnd(m_pdfFile, DocumentPathText(document));
   ImportMetaDataFromPDF(document);
 }
 
@@ -293,9 +359,31 @@ wxBitmap TVPTabDialog::GetBitmapResource(const wxString& name)
 
 void TVPTabDialog::OnButtonQuit(wxCommandEvent& WXUNUSED(event))
 {
-  if (AVAlert(ALERT_CAUTION, "Are you sure you want to quit?", "Yes", "No", nullptr, false) == 1)
-    EndModal(wxID_CANCEL);
-  // else: the dialog stays open with every edit
+  AskToQuit();
+}
+
+void TVPTabDialog::OnCloseWindow(wxCloseEvent& event)
+{
+  // The title bar's close button and Alt+F4 must not drop the edits without a word.
+  if (!AskToQuit() && event.CanVeto()) event.Veto();
+}
+
+void TVPTabDialog::OnSize(wxSizeEvent& event)
+{
+  // Create centres the dialog on a size that counts the toolkit's guess at the frame around
+  // it; once shown, the real frame changes the size, and the dialog is centred again on it.
+  event.Skip();
+  if (GetSize() == m_centredSize) return;
+  m_centredSize = GetSize();
+  Centre(wxBOTH);
+}
+
+bool TVPTabDialog::AskToQuit()
+{
+  if (AVAlert(ALERT_CAUTION, "Are you sure you want to quit?", "Yes", "No", nullptr, false) != 1)
+    return false;  // the dialog stays open with every edit
+  EndModal(wxID_CANCEL);
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -89,6 +89,10 @@ class TVPTabDialog : public wxDialog {
   void OnButtonPrint(wxCommandEvent& event);
   void OnButtonSave(wxCommandEvent& event);
   void OnButtonQuit(wxCommandEvent& event);
+  // A close request from the window manager (title-bar button, Alt+F4): the Close question.
+  void OnCloseWindow(wxCloseEvent& event);
+  // The window's final size, once its frame is known: centred again on it.
+  void OnSize(wxSizeEvent& event);
 
   // VALIDATION
   // Tests the fields in their fixed order; the first that fails shows its message in a note
@@ -150,6 +154,9 @@ class TVPTabDialog : public wxDialog {
   wxTextCtrl* FieldText(int field) const;
 
  private:
+  // "Are you sure you want to quit?"; on "Yes" ends the modal run. Returns whether it did.
+  bool AskToQuit();
+
   // Non-owning: the window tree owns every control.
   wxTextCtrl* m_pdfFile = nullptr;
   wxTextCtrl* m_ediorderid = nullptr;
@@ -176,6 +183,8 @@ class TVPTabDialog : public wxDialog {
   wxTextCtrl* m_remarks = nullptr;
   wxRadioBox* m_colourRadio = nullptr;
   wxRadioBox* m_sizeRadio = nullptr;
+  // The size the dialog was last centred on.
+  wxSize m_centredSize;
   // The text of an imported XML file, written by the import before anything reads it.
   char m_importBuffer[kTVPImportBufferSize];
 

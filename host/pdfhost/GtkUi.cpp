@@ -94,8 +94,11 @@ bool ensureGtk()
   // The host writes numbers into PDF content and logs; the user's locale must not give them a
   // decimal comma. GTK works in UTF-8 whatever the locale, so its texts lose nothing.
   static const bool available = [] {
-    gtk_disable_setlocale();
     g_log_set_writer_func(dropLateLocaleWarning, nullptr, nullptr);
+    // A plug-in's toolkit may have brought GTK up first (it keeps the C locale too); asking
+    // for it again then is too late, and GTK would only warn.
+    if (gdk_display_get_default() == nullptr)
+      gtk_disable_setlocale();
     return gtk_init_check(nullptr, nullptr) != FALSE;
   }();
   return available;

@@ -5,6 +5,7 @@
 
 #include "../support/TestFiles.h"
 #include <glib.h>
+#include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <wx/app.h>
@@ -121,11 +122,35 @@ inline void click(int id)
   button->Command(event);
 }
 
+// Asks the dialog's window to close as a window manager does for its title-bar button or
+// Alt+F4: GTK's delete event on the window.
+inline void closeFromWindowManager(wxWindow& window)
+{
+  GdkWindow* native = gtk_widget_get_window(window.GetHandle());
+  ASSERT_NE(native, nullptr) << "the window is not shown";
+  GdkEvent* event = gdk_event_new(GDK_DELETE);
+  event->any.window = GDK_WINDOW(g_object_ref(native));
+  event->any.send_event = TRUE;
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+}
+
 // The open dialog, found through the PDF-file text; null when none is up.
 inline TVPTabDialog* openDialog()
 {
   wxWindow* pdfFile = wxWindow::FindWindowById(ID_TVP_PDF_FILE);
   return pdfFile != nullptr ? dynamic_cast<TVPTabDialog*>(pdfFile->GetParent()) : nullptr;
+}
+
+// Lets the toolkit and the display finish what showing or changing the dialog started: the
+// display has answered every request, and every event that brought is handled.
+inline void settle()
+{
+  for (int round = 0; round < 3; ++round) {
+    gdk_display_sync(gdk_display_get_default());
+    for (int events = 0; events < 10000 && g_main_context_iteration(nullptr, FALSE); ++events) {
+    }
+  }
 }
 
 // A string of n copies of a character.

@@ -1,5 +1,6 @@
 // The ticket dialog as it opens: its controls by identifier, texts, layout rules, pictures and
 // the document's path; and the Close question.
+#include <wx/display.h>
 #include <wx/gbsizer.h>
 #include <wx/notebook.h>
 #include <wx/statbmp.h>
@@ -51,6 +52,18 @@ std::vector<std::string> choicesOf(wxRadioBox* box)
   std::vector<std::string> choices;
   for (unsigned i = 0; i < box->GetCount(); ++i) choices.push_back(box->GetString(i).ToStdString());
   return choices;
+}
+
+// Whether the character at a position of a multi-line text lies wholly in the part shown.
+bool isShown(wxTextCtrl* box, long position)
+{
+  GtkTextView* view = GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(box->GetHandle())));
+  GtkTextIter at;
+  gtk_text_buffer_get_iter_at_offset(gtk_text_view_get_buffer(view), &at, int(position));
+  GdkRectangle shown, character;
+  gtk_text_view_get_visible_rect(view, &shown);
+  gtk_text_view_get_iter_location(view, &at, &character);
+  return character.y >= shown.y && character.y + character.height <= shown.y + shown.height;
 }
 
 std::string absolute(const std::string& path)
@@ -117,7 +130,7 @@ TEST_F(DialogTest, WithoutAnActiveDocumentThePathIsEmptyAndSaveStillValidates)
   });
 }
 
-TEST_F(DialogTest, PathsLongerThan511BytesAreShownWhole)
+TEST_F(DialogTest, PathsLongerThan511BytesAreShownWholeWithTheirEndInView)
 {
   // A document folder deep enough for a path of over 600 bytes, with a non-ASCII file name.
   std::string folder = "/tmp/tvp-dialog-paths-" + std::to_string(::getpid());
@@ -130,8 +143,16 @@ TEST_F(DialogTest, PathsLongerThan511BytesAreShownWhole)
   ASSERT_GT(path.size(), 600u);
   openDocument(path);
   runCommand([&](TVPTabDialog&) {
-    wxString shown = text(ID_TVP_PDF_FILE)->GetValue();
-    EXPECT_EQ(shown.utf8_string(), path);
+    wxTextCtrl* box = text(ID_TVP_PDF_FILE);
+    EXPECT_EQ(box->GetValue().utf8_string(), path);
+    EXPECT_EQ(box->GetToolTipText().utf8_string(), path);
+    // The box keeps its size and shows the end of the path, the file's name, not its start.
+    settle();
+    EXPECT_EQ(box->GetSize(), wxSize(400, 30));
+    const long end = box->GetLastPosition();
+    const long name = end - static_cast<long>(wxString::FromUTF8("Anzeige M\xC3\xBCller.pdf").length());
+    EXPECT_TRUE(isShown(box, name) && isShown(box, end - 1)) << "the file's name is hidden";
+    EXPECT_FALSE(isShown(box, 0)) << "the path does not fit: its start cannot be shown too";
     closeDialog();
   });
   std::filesystem::remove_all(folder);
@@ -265,27 +286,75 @@ TEST_F(DialogTest, PicturesAreTheBuiltInImages)
 
 TEST_F(DialogTest, CloseAnsweredNoKeepsEveryEditAndYesEndsTheRun)
 {
+  // The "&Close" button, and the window manager's close (title-bar button, Alt+F4), ask alike.
+  const std::pair<const char*, std::function<void(TVPTabDialog&)>> ways[] = {
+      {"the Close button", [](TVPTabDialog&) { click(ID_TVP_CLOSE); }},
+      {"the window manager", [](TVPTabDialog& dialog) { closeFromWindowManager(dialog); }},
+  };
+  openDocument(TVP_SAMPLE_PDF);
+  for (const auto& [way, close] : ways) {
+    SCOPED_TRACE(way);
+    seen.clear();
+    runCommand([&](TVPTabDialog& dialog) {
+      setText(ID_TVP_EDIORDERID, "4711");
+      radioBox(ID_TVP_JOB_PAGE)->SetSelection(2);
+      // Escape asks nothing and closes nothing.
+      wxKeyEvent escape(wxEVT_CHAR_HOOK);
+      escape.m_keyCode = WXK_ESCAPE;
+      dialog.ProcessWindowEvent(escape);
+      EXPECT_TRUE(seen.questions.empty());
+      EXPECT_TRUE(dialog.IsModal());
+
+      answer({"no"});
+      close(dialog);
+      EXPECT_TRUE(dialog.IsModal());
+      EXPECT_TRUE(dialog.IsShown());
+      EXPECT_EQ(text(ID_TVP_EDIORDERID)->GetValue(), "4711");
+      EXPECT_EQ(radioBox(ID_TVP_JOB_PAGE)->GetSelection(), 2);
+      answer({"yes"});
+      close(dialog);
+      EXPECT_FALSE(dialog.IsModal());
+      EXPECT_EQ(dialog.GetReturnCode(), wxID_CANCEL);
+    });
+    EXPECT_EQ(seen.questions, std::vector<std::string>(2, "Are you sure you want to quit?"));
+    EXPECT_TRUE(seen.notes.empty());
+  }
+  std::string log = logText();
+  for (const char* answer : {"no", "yes"}) {
+    std::string line = "question: Are you sure you want to quit? [Yes/No] -> " +
+                       std::string(answer) + "\n";
+    int count = 0;
+    for (auto at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+    EXPECT_EQ(count, 2) << answer << "\n" << log;
+  }
+}
+
+TEST_F(DialogTest, FitsALaptopScreenCentredWithEveryTextEquallyTall)
+{
   openDocument(TVP_SAMPLE_PDF);
   runCommand([&](TVPTabDialog& dialog) {
-    setText(ID_TVP_EDIORDERID, "4711");
-    radioBox(ID_TVP_JOB_PAGE)->SetSelection(2);
-    answer({"no"});
-    click(ID_TVP_CLOSE);
-    EXPECT_TRUE(dialog.IsModal());
-    EXPECT_EQ(text(ID_TVP_EDIORDERID)->GetValue(), "4711");
-    EXPECT_EQ(radioBox(ID_TVP_JOB_PAGE)->GetSelection(), 2);
-    answer({"yes"});
-    click(ID_TVP_CLOSE);
-    EXPECT_FALSE(dialog.IsModal());
-    EXPECT_EQ(dialog.GetReturnCode(), wxID_CANCEL);
+    settle();
+    const wxRect place = dialog.GetScreenRect();
+    EXPECT_LE(place.width, 1366);
+    EXPECT_LE(place.height, 768);
+    EXPECT_EQ(dialog.GetMinSize(), dialog.GetSize()) << "sized to its layout";
+    // Centred on the size it has now, not on the one it had before it was shown.
+    const wxRect area = wxDisplay(&dialog).GetClientArea();
+    EXPECT_TRUE(area.Contains(place)) << place.x << "," << place.y;
+    EXPECT_NEAR(place.x - area.x, (area.width - place.width) / 2, 1);
+    EXPECT_NEAR(place.y - area.y, (area.height - place.height) / 2, 1);
+
+    // Before page 2 has been shown and after: one height for every text of both pages.
+    auto* notebook = dynamic_cast<wxNotebook*>(wxWindow::FindWindowById(ID_TVP_NOTEBOOK));
+    ASSERT_NE(notebook, nullptr);
+    const int height = text(ID_TVP_EDIORDERID)->GetSize().GetHeight();
+    for (int page : {1, 0}) {
+      for (const auto& field : kFieldTexts)
+        EXPECT_EQ(text(field.id)->GetSize().GetHeight(), height) << field.id;
+      notebook->SetSelection(page);
+      settle();
+    }
+    EXPECT_EQ(dialog.GetScreenRect(), place) << "the dialog neither moved nor grew";
+    closeDialog();
   });
-  EXPECT_EQ(seen.questions, std::vector<std::string>(2, "Are you sure you want to quit?"));
-  EXPECT_TRUE(seen.notes.empty());
-  std::string log = logText();
-  EXPECT_NE(log.find("question: Are you sure you want to quit? [Yes/No] -> no\n"),
-            std::string::npos)
-      << log;
-  EXPECT_NE(log.find("question: Are you sure you want to quit? [Yes/No] -> yes\n"),
-            std::string::npos)
-      << log;
 }

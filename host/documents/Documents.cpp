@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "FileSource.h"
 #include "content/Pages.h"
 
 // Pages handed out for the document outlive it only as orphans.
@@ -42,7 +43,7 @@ void readDocument(_t_PDDoc& doc, const std::string& path)
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
   FileIdentity identity = FileIdentity::of(known);
-  pdf->processFile(known.c_str());
+  pdf->processInputSource(std::make_shared<FileSource>(known));
   doc.metadata = readMetadata(*pdf);
   doc.pendingProperties.clear();
   doc.metadataWrittenByHost = false;

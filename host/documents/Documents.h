@@ -26,7 +26,7 @@ struct _t_PDDoc {
   // them all in one go.
   std::vector<pdfhost::XmpProperty> pendingProperties;
   bool metadataChanged = false;
-  bool metadataWrittenByHost = false;  // `metadata` is exempi's own serialisation
+  bool metadataWrittenByHost = false;  // `metadata` is the host's own writing of the packet
   // The file as it was read: a save compares it to tell that a path names this document's file
   // and that the file is unchanged.
   pdfhost::FileIdentity identity;

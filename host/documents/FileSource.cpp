@@ -1,5 +1,7 @@
 #include "FileSource.h"
 
+#include <qpdf/QPDFSystemError.hh>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,9 +17,10 @@ namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
 
+// As qpdf's own file source says it, so that callers tell the cause by the same exception.
 [[noreturn]] void fail(const std::string& name, const char* what)
 {
-  throw std::runtime_error(name + ": " + what + ": " + std::strerror(errno));
+  throw QPDFSystemError(std::string(what) + " " + name, errno);
 }
 
 }  // namespace
@@ -26,7 +29,7 @@ FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize
 {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0)
-    fail(name_, "cannot be opened");
+    fail(name_, "open");
 }
 
 FileSource::~FileSource()
@@ -42,7 +45,7 @@ const char* FileSource::bytesAt(qpdf_offset_t offset, size_t* available)
       got = ::pread(fd_, block_.data(), block_.size(), offset);
     } while (got < 0 && errno == EINTR);
     if (got < 0)
-      fail(name_, "cannot be read");
+      fail(name_, "read");
     blockStart_ = offset;
     blockLength_ = static_cast<size_t>(got);
   }
@@ -76,7 +79,7 @@ void FileSource::seek(qpdf_offset_t offset, int whence)
   } else if (whence == SEEK_END) {
     struct stat info {};
     if (::fstat(fd_, &info) != 0)
-      fail(name_, "cannot be read");
+      fail(name_, "read");
     base = info.st_size;
   }
   if (base + offset < 0)

@@ -13,7 +13,7 @@ namespace pdfhost {
 
 class FileSource : public InputSource {
  public:
-  // Opens the file for reading; throws std::runtime_error naming it when it cannot.
+  // Opens the file for reading; throws QPDFSystemError naming it when it cannot.
   explicit FileSource(const std::string& path);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;

@@ -40,8 +40,11 @@ void ensureExempi();
 void checkXmpProperty(const XmpProperty& property);
 
 // The packet with the properties set in order: one parse, one serialisation as a writable
-// packet with padding. An empty packet starts a new one. Throws XmpFailure when the packet
-// cannot be parsed, is nested too deep, or a property cannot be set.
+// packet with padding. Only the properties of the namespaces set go through exempi; the
+// document's other properties are kept as they were written, in descriptions of their own, so
+// the cost does not grow with them (exempi compares each property with all its siblings). An
+// empty packet starts a new one. Throws XmpFailure when the packet cannot be parsed, is nested
+// too deep, or a property cannot be set.
 std::string applyXmpProperties(const std::string& packet, const std::vector<XmpProperty>& properties);
 
 // The packet with one property set (see applyXmpProperties).

@@ -108,6 +108,9 @@ TEST(XmpPacketEditing, TheCallersPrefixWinsAndADocumentsPrefixesStayOutOfTheRegi
   EXPECT_NE(edited.find("<oth:keep xmlns:oth='" + other + "'>v</oth:keep>"), std::string::npos)
       << "another schema's property stays as it was written";
   EXPECT_TRUE(isParsableXmp(edited));
+  std::string again = applyXmpProperties(edited, {{asked, "wanted", "new", "3"}});
+  EXPECT_EQ(again.find("<oth:keep"), again.rfind("<oth:keep")) << "saved again, kept once: " << again;
+  EXPECT_NE(again.find("<wanted:new>3</wanted:new>"), std::string::npos) << again;
 
   // A packet parsed before anyone asks for its namespace leaves no prefix behind.
   ASSERT_TRUE(isParsableXmp(packetBinding(seen, "theirs")));

@@ -31,6 +31,7 @@ add_library(pdfhost_core STATIC
   host/documents/IncrementalSave.cpp
   host/documents/OpenFiles.cpp
   host/documents/XmpPacket.cpp
+  host/documents/FileSource.cpp
   host/documents/Files.cpp
   host/documents/SharedFolder.cpp
 )

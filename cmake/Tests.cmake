@@ -90,3 +90,15 @@ target_compile_definitions(test_print PRIVATE
 set_property(TARGET test_print PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
 gtest_discover_tests(test_print DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 target_sources(test_metadata PRIVATE tests/metadata/test_import_export.cpp)
+
+# The ticket saved through pdfhost on PDFs of several producers, each run under an Xvfb of its
+# own and worked by keyboard.
+add_executable(test_saving_through_pdfhost tests/e2e/test_saving_through_pdfhost.cpp)
+target_link_libraries(test_saving_through_pdfhost PRIVATE GTest::gtest_main)
+target_compile_definitions(test_saving_through_pdfhost PRIVATE
+  TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
+  TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
+  TVP_RUN_DIALOG="${CMAKE_SOURCE_DIR}/tests/e2e/run-dialog.sh"
+  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+add_dependencies(test_saving_through_pdfhost pdfhost TovarinAdTicket)
+gtest_discover_tests(test_saving_through_pdfhost DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)

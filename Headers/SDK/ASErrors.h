@@ -24,6 +24,7 @@ enum {
   kASErrDocEncrypted = 0x40020002,
   kASErrDocNoFile = 0x40020003,
   kASErrMetadata = 0x40020004,
+  kASErrDocRepaired = 0x40020005,  // the file had to be repaired to be read: not changed in place
   kASErrFontNotFound = 0x40030001,
   kASErrPageContent = 0x40030002,
 };

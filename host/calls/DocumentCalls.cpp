@@ -89,16 +89,35 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
   }
 }
 
+// The document's packet with the property calls made since it was last read applied, in one
+// parse and one serialisation. A packet they cannot be applied to raises the metadata alert;
+// the calls are dropped, as a save that fails sets every property anew.
+const std::optional<std::string>& currentMetadata(_t_PDDoc& document)
+{
+  if (document.pendingProperties.empty())
+    return document.metadata;
+  std::vector<XmpProperty> pending;
+  pending.swap(document.pendingProperties);
+  try {
+    document.metadata = applyXmpProperties(document.metadata.value_or(""), pending);
+    document.metadataWrittenByHost = true;
+  } catch (XmpFailure& failure) {
+    host().log.write("metadata refused: " + std::string(failure.what()));
+    host().frames.raise(kASErrMetadata);
+  }
+  return document.metadata;
+}
+
 }  // namespace
 
 // PDMETADATA
 ASText PDDocGetXAPMetadata(PDDoc doc)
 {
-  _t_PDDoc& document = documentOf(doc);
-  if (!document.metadata)
+  const std::optional<std::string>& metadata = currentMetadata(documentOf(doc));
+  if (!metadata)
     return nullptr;
   ASText text = ASTextNew();
-  text->utf8 = *document.metadata;
+  text->utf8 = *metadata;
   return text;
 }
 
@@ -106,11 +125,16 @@ void PDDocSetXAPMetadata(PDDoc doc, ASText packet)
 {
   _t_PDDoc& document = documentOf(doc);
   const std::string& text = textOf(packet);
-  if (!isParsableXmp(text)) {
+  // The packet replaces whatever the property calls before it set.
+  document.pendingProperties.clear();
+  // The host's own serialisation handed back unchanged needs no second parse.
+  bool own = document.metadataWrittenByHost && document.metadata && *document.metadata == text;
+  if (!own && !isParsableXmp(text)) {
     host().log.write("metadata refused: the packet is not well-formed XMP");
     host().frames.raise(kASErrMetadata);
   }
   document.metadata = text;
+  document.metadataWrittenByHost = own;
   document.metadataChanged = true;
 }
 
@@ -118,14 +142,15 @@ void PDDocSetXAPMetadataProperty(PDDoc doc, ASText namespaceUri, ASText prefix, 
                                  ASText value)
 {
   _t_PDDoc& document = documentOf(doc);
+  XmpProperty property{textOf(namespaceUri), textOf(prefix), textOf(name), textOf(value)};
   try {
-    document.metadata = setXmpProperty(document.metadata.value_or(""), textOf(namespaceUri),
-                                       textOf(prefix), textOf(name), textOf(value));
-    document.metadataChanged = true;
+    checkXmpProperty(property);
   } catch (XmpFailure& failure) {
     host().log.write("metadata refused: " + std::string(failure.what()));
     host().frames.raise(kASErrMetadata);
   }
+  document.pendingProperties.push_back(std::move(property));
+  document.metadataChanged = true;
 }
 
 // ASEXTRA
@@ -151,14 +176,20 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
     host().frames.raise(kASErrDocNoFile);
   if (document.pdf->isEncrypted())
     host().frames.raise(kASErrDocEncrypted);
-  bool incremental = (flags & PDSaveFull) == 0 && target == document.path;
+  // Flags 0 on the document's own file, however the path names it, is an update in place or a
+  // refusal that leaves the file as it is; never a new file.
+  bool incremental = (flags & PDSaveFull) == 0 && DocumentList::isDocumentFile(document, target);
+  const std::optional<std::string>& metadata = currentMetadata(document);
   try {
     if (incremental) {
       if (document.damaged)
-        throw SaveFailure(kASErrDocDamaged, document.path + " was repaired when it was read");
+        throw SaveFailure(kASErrDocRepaired, document.path + " was repaired when it was read");
+      if (!(FileIdentity::of(document.path) == document.identity))
+        throw SaveFailure(kASErrFileChanged, document.path + " changed since it was opened");
       if (document.metadataChanged)
         appendMetadataUpdate(*document.pdf, document.path, document.identity,
-                             document.metadata.value_or(""));
+                             metadata.value_or(""));
+      target = document.path;
     } else {
       saveWhole(document, target);
     }

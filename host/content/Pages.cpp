@@ -292,7 +292,10 @@ std::string PageTable::pdfVersionNeeded(const _t_PDDoc& doc) const
 PagePositions PageTable::positionsOf(const _t_PDDoc& doc) const
 {
   PagePositions result;
-  if (!doc.pdf) return result;
+  // Walking the page tree costs as much as the document has pages: only for handles out.
+  bool handedOut = std::any_of(pages_.begin(), pages_.end(),
+                               [&](const std::unique_ptr<_t_PDPage>& p) { return p->doc == &doc; });
+  if (!doc.pdf || !handedOut) return result;
   std::vector<QPDFObjectHandle> all = doc.pdf->getAllPages();
   for (const auto& page : pages_) {
     if (page->doc != &doc) continue;
@@ -306,6 +309,7 @@ PagePositions PageTable::positionsOf(const _t_PDDoc& doc) const
 void PageTable::rebind(_t_PDDoc& doc, const PagePositions& positions)
 {
   documents_.erase(&doc);
+  if (positions.positions.empty()) return;
   std::vector<QPDFObjectHandle> all = doc.pdf->getAllPages();
   for (const auto& [page, index] : positions.positions) {
     if (!holds(page)) continue;

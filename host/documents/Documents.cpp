@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "FileSource.h"
 #include "content/Pages.h"
 
 // Pages handed out for the document outlive it only as orphans.
@@ -34,29 +35,44 @@ std::optional<std::string> readMetadata(QPDF& pdf)
   }
 }
 
-// Reads a file into a document; qpdf's exceptions say why it could not.
+// Reads a file into a document; qpdf's exceptions say why it could not. Pages are looked up
+// again only when a plug-in holds handles to some.
 void readDocument(_t_PDDoc& doc, const std::string& path)
 {
+  std::string known = documentPath(path);
   auto pdf = std::make_unique<QPDF>();
   pdf->setSuppressWarnings(true);
-  FileIdentity identity = FileIdentity::of(path);
-  pdf->processFile(path.c_str());
+  FileIdentity identity = FileIdentity::of(known);
+  pdf->processInputSource(std::make_shared<FileSource>(known));
   doc.metadata = readMetadata(*pdf);
+  doc.pendingProperties.clear();
+  doc.metadataWrittenByHost = false;
   doc.damaged = pdf->anyWarnings();
   doc.metadataChanged = false;
   doc.identity = identity;
   content::PagePositions pages = content::pagePositions(doc);
   doc.pdf = std::move(pdf);
   content::rebindPages(doc, pages);
-  doc.path = path;
+  doc.path = known;
   // A plug-in may hold the file PDDocGetFile lent it: the same object names the new path.
   if (doc.file)
-    doc.file->path = absolutePath(path);
+    doc.file->path = known;
   else
-    doc.file = std::make_unique<_t_ASFile>(_t_ASFile{absolutePath(path)});
+    doc.file = std::make_unique<_t_ASFile>(_t_ASFile{known});
 }
 
 }  // namespace
+
+bool DocumentList::isDocumentFile(const _t_PDDoc& doc, const std::string& path)
+{
+  if (doc.path.empty())
+    return false;
+  if (documentPath(path) == doc.path)
+    return true;  // even when the file is gone or was replaced: the save says so
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && info.st_dev == doc.identity.device &&
+         info.st_ino == doc.identity.inode;
+}
 
 void DocumentList::reload(_t_PDDoc& doc, const std::string& path)
 {

@@ -10,18 +10,26 @@
 #include "ASTypes.h"
 #include "Files.h"
 #include "IncrementalSave.h"
+#include "XmpPacket.h"
 
 class QPDF;
 
 struct _t_PDDoc {
-  std::string path;  // the file it was read from; empty for a document never saved
+  // The file it was read from (absolute, see documentPath); empty for a document never saved.
+  std::string path;
   std::unique_ptr<_t_ASFile> file;  // that file as PDDocGetFile lends it; null when path is empty
   std::unique_ptr<QPDF> pdf;
   // The XMP packet as the host holds it: read from the catalog's metadata stream, then edited in
   // memory until a save writes it. Nothing when the document has none.
   std::optional<std::string> metadata;
+  // Property calls not applied to `metadata` yet: the next read of the packet or save applies
+  // them all in one go.
+  std::vector<pdfhost::XmpProperty> pendingProperties;
   bool metadataChanged = false;
-  pdfhost::FileIdentity identity;  // the file as it was read, so a save can tell it is unchanged
+  bool metadataWrittenByHost = false;  // `metadata` is the host's own writing of the packet
+  // The file as it was read: a save compares it to tell that a path names this document's file
+  // and that the file is unchanged.
+  pdfhost::FileIdentity identity;
   bool damaged = false;            // qpdf had to repair the file to read it
   bool made = false;               // made by PDDocCreate, not read from a file
   ~_t_PDDoc();
@@ -48,6 +56,9 @@ class DocumentList {
   // Reads a document's file again after a save to `path`, which becomes its file. Throws
   // SaveFailure when the saved file cannot be read back.
   void reload(_t_PDDoc& doc, const std::string& path);
+  // Whether a path names the document's own file: the path it is known by, or any other path to
+  // the same file (device and inode), through links, `..` or a relative path.
+  static bool isDocumentFile(const _t_PDDoc& doc, const std::string& path);
   // Closes a document; the one opened before it becomes active. Unknown documents are ignored.
   void close(AVDoc doc);
   void closeAll();

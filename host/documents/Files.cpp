@@ -1,6 +1,8 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 #include "support/Texts.h"
@@ -13,6 +15,22 @@ std::string absolutePath(const std::string& path)
   std::filesystem::path absolute = std::filesystem::absolute(path, error);
   if (error) absolute = std::filesystem::path(path);
   return absolute.lexically_normal().string();
+}
+
+std::string documentPath(const std::string& path)
+{
+  std::filesystem::path absolute(absolutePath(path));
+  std::filesystem::path name = absolute.filename();
+  if (name.empty())
+    return absolute.string();
+  // The folder as the user named it: `..` after a link leads where the file system says.
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty())
+    folder = ".";
+  char resolved[PATH_MAX];
+  if (::realpath(folder.c_str(), resolved) == nullptr)
+    return absolute.string();
+  return (std::filesystem::path(resolved) / name).string();
 }
 
 std::string deviceIndependentPath(const std::string& path, const std::string* base)

@@ -36,6 +36,11 @@ namespace pdfhost {
 // folder). The file need not exist; nothing on disk is touched.
 std::string absolutePath(const std::string& path);
 
+// The path the host knows a document's file by: absolute, its folder resolved through links and
+// `..`, its last part kept, so that a link to the file stays the name the user gave. Falls back
+// to absolutePath when the folder cannot be resolved.
+std::string documentPath(const std::string& path);
+
 // The device-independent text of a path: the absolute POSIX path itself, or, given a base path,
 // the path relative to the folder that holds the base. Bytes that are not UTF-8 become U+FFFD,
 // so the text is always valid in the host's language encoding.

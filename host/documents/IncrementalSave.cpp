@@ -168,7 +168,10 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   QPDFObjectHandle trailer = pdf.getTrailer();
   int nextNumber = trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt()
                                                        : 0;
-  nextNumber = std::max<int>(nextNumber, static_cast<int>(pdf.getObjectCount()) + 1);
+  // The file's own cross-reference, not getObjectCount(), which reads every object.
+  std::map<QPDFObjGen, QPDFXRefEntry> crossReferenced = pdf.getXRefTable();
+  if (!crossReferenced.empty())
+    nextNumber = std::max<int>(nextNumber, crossReferenced.rbegin()->first.getObj() + 1);
   std::vector<AppendedObject> objects;
   QPDFObjectHandle existing = root.getKey("/Metadata");
   if (existing.isStream() && existing.isIndirect()) {

@@ -32,6 +32,9 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrDocEncrypted, "The document is encrypted and cannot be changed."},
     {kASErrDocNoFile, "The document has not been saved to a file yet."},
     {kASErrMetadata, "The document's metadata could not be read or written."},
+    {kASErrDocRepaired,
+     "The file had to be repaired to be read, so it is left as it is. Save a repaired copy of it "
+     "with another program and open that."},
     {kASErrFontNotFound, "The font could not be found."},
     {kASErrPageContent, "The page content could not be changed."},
 };

@@ -81,6 +81,95 @@ TEST(XmpPacketEditing, SetsOneAndKeepsEveryOtherProperty)
   EXPECT_THROW(setXmpProperty("<x:xmpmeta><broken", kTvp, "tvp", "email", "x"), XmpFailure);
 }
 
+// A packet with one description that binds `uri` to `prefix` and holds one property.
+std::string packetBinding(const std::string& uri, const std::string& prefix,
+                          const std::string& more = "")
+{
+  return "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+         "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description rdf:about='' "
+         "xmlns:" + prefix + "='" + uri + "'><" + prefix + ":old>kept</" + prefix + ":old>" + more +
+         "</rdf:Description></rdf:RDF></x:xmpmeta>";
+}
+
+TEST(XmpPacketEditing, TheCallersPrefixWinsAndADocumentsPrefixesStayOutOfTheRegistry)
+{
+  // Namespaces of this test only: exempi's registry lives as long as the process.
+  const std::string asked = "http://example.com/prefix-test/asked/";
+  const std::string seen = "http://example.com/prefix-test/seen/";
+  const std::string other = "http://example.com/prefix-test/other/";
+
+  std::string edited =
+      applyXmpProperties(packetBinding(asked, "doc", "<oth:keep xmlns:oth='" + other + "'>v</oth:keep>"),
+                         {{asked, "wanted", "new", "1"}, {asked, "wanted", "more", "2"}});
+  EXPECT_NE(edited.find("xmlns:wanted=\"" + asked + "\""), std::string::npos) << edited;
+  EXPECT_NE(edited.find("<wanted:old>kept</wanted:old>"), std::string::npos) << edited;
+  EXPECT_NE(edited.find("<wanted:more>2</wanted:more>"), std::string::npos) << edited;
+  EXPECT_EQ(edited.find("doc:"), std::string::npos) << edited;
+  EXPECT_NE(edited.find("<oth:keep xmlns:oth='" + other + "'>v</oth:keep>"), std::string::npos)
+      << "another schema's property stays as it was written";
+  EXPECT_TRUE(isParsableXmp(edited));
+  std::string again = applyXmpProperties(edited, {{asked, "wanted", "new", "3"}});
+  EXPECT_EQ(again.find("<oth:keep"), again.rfind("<oth:keep")) << "saved again, kept once: " << again;
+  EXPECT_NE(again.find("<wanted:new>3</wanted:new>"), std::string::npos) << again;
+
+  // A packet parsed before anyone asks for its namespace leaves no prefix behind.
+  ASSERT_TRUE(isParsableXmp(packetBinding(seen, "theirs")));
+  edited = applyXmpProperties(packetBinding(seen, "theirs"), {{seen, "mine", "new", "1"}});
+  EXPECT_NE(edited.find("xmlns:mine=\"" + seen + "\""), std::string::npos) << edited;
+  EXPECT_NE(edited.find("<mine:old>kept</mine:old>"), std::string::npos) << edited;
+}
+
+struct RefusedPacket {
+  const char* what;
+  std::string packet;
+  const char* because;  // in the failure's text
+};
+
+TEST(XmpPacketEditing, APacketExempiCannotTakeIsRefusedWithoutAWordOnStandardError)
+{
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  const RefusedPacket cases[] = {
+      {"not XML", "<x:xmpmeta><broken", "not well-formed"},
+      {"a document type", "<!DOCTYPE x [<!ENTITY e 'e'>]><x:xmpmeta xmlns:x='adobe:ns:meta/'/>",
+       "DOCTYPE is not allowed"},
+      {"nested 100,000 deep", packetBinding(kTvp, "tvp", deep), "nested deeper than 1000"},
+  };
+  for (const auto& c : cases) {
+    ::testing::internal::CaptureStderr();
+    std::string failure;
+    try {
+      setXmpProperty(c.packet, kTvp, "tvp", "email", "x");
+    } catch (XmpFailure& refused) {
+      failure = refused.what();
+    }
+    EXPECT_FALSE(isParsableXmp(c.packet)) << c.what;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << c.what;
+    EXPECT_NE(failure.find(c.because), std::string::npos) << c.what << ": " << failure;
+  }
+}
+
+struct DepthCase {
+  std::string text;
+  std::size_t depth;
+};
+
+TEST(XmpPacketEditing, DepthIsCountedOverElementsOnly)
+{
+  const DepthCase cases[] = {
+      {"<a><b/><c><d></d></c></a>", 3},
+      {"<a><!-- <b><c> --><![CDATA[<d><e>]]><?pi <f>?></a>", 1},
+      {"<a x='<b>' y=\"/>\"><c></c></a>", 2},
+      {"<!DOCTYPE a [<!ELEMENT a ANY>]><a></a>", 1},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(xmlDepth(c.text, kMaxXmpDepth), c.depth) << c.text;
+  std::string deepest;
+  for (std::size_t i = 0; i < kMaxXmpDepth - 3; ++i) deepest += "<tvp:n rdf:parseType='Resource'>";
+  for (std::size_t i = 0; i < kMaxXmpDepth - 3; ++i) deepest += "</tvp:n>";
+  EXPECT_TRUE(isParsableXmp(packetBinding(kTvp, "tvp", deepest))) << "the limit itself is taken";
+}
+
 TEST_F(IncrementalSave, TableFileKeepsItsBytesAndGainsATableSection)
 {
   std::string packet = setXmpProperty(readMetadata(path_), kTvp, "tvp", "jobid", "J-1");

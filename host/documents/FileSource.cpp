@@ -1,0 +1,120 @@
+#include "FileSource.h"
+
+#include <qpdf/QPDFSystemError.hh>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace pdfhost {
+
+namespace {
+
+constexpr size_t kBlockSize = 64 * 1024;
+
+// As qpdf's own file source says it, so that callers tell the cause by the same exception.
+[[noreturn]] void fail(const std::string& name, const char* what)
+{
+  throw QPDFSystemError(std::string(what) + " " + name, errno);
+}
+
+}  // namespace
+
+FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize)
+{
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0)
+    fail(name_, "open");
+}
+
+FileSource::~FileSource()
+{
+  ::close(fd_);
+}
+
+const char* FileSource::bytesAt(qpdf_offset_t offset, size_t* available)
+{
+  if (offset < blockStart_ || offset >= blockStart_ + static_cast<qpdf_offset_t>(blockLength_)) {
+    ssize_t got;
+    do {
+      got = ::pread(fd_, block_.data(), block_.size(), offset);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0)
+      fail(name_, "read");
+    blockStart_ = offset;
+    blockLength_ = static_cast<size_t>(got);
+  }
+  qpdf_offset_t into = offset - blockStart_;
+  *available = blockLength_ - static_cast<size_t>(into);
+  return block_.data() + into;
+}
+
+size_t FileSource::read(char* buffer, size_t length)
+{
+  last_offset = position_;
+  size_t done = 0;
+  while (done < length) {
+    size_t available = 0;
+    const char* bytes = bytesAt(position_, &available);
+    if (available == 0)
+      break;
+    size_t n = std::min(available, length - done);
+    std::memcpy(buffer + done, bytes, n);
+    done += n;
+    position_ += static_cast<qpdf_offset_t>(n);
+  }
+  return done;
+}
+
+void FileSource::seek(qpdf_offset_t offset, int whence)
+{
+  qpdf_offset_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = position_;
+  } else if (whence == SEEK_END) {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+      fail(name_, "read");
+    base = info.st_size;
+  }
+  if (base + offset < 0)
+    throw std::runtime_error(name_ + ": seek before the start of the file");
+  position_ = base + offset;
+}
+
+void FileSource::unreadCh(char /*ch*/)
+{
+  if (position_ > 0)
+    --position_;
+}
+
+qpdf_offset_t FileSource::findAndSkipNextEOL()
+{
+  // The offset of the next end of line; the position after it and any that follow it.
+  for (;;) {
+    size_t available = 0;
+    const char* bytes = bytesAt(position_, &available);
+    if (available == 0)
+      return position_;
+    const char* end = std::find_if(bytes, bytes + available, [](char c) { return c == '\r' || c == '\n'; });
+    if (end == bytes + available) {
+      position_ += static_cast<qpdf_offset_t>(available);
+      continue;
+    }
+    qpdf_offset_t result = position_ + (end - bytes);
+    position_ = result;
+    for (;;) {
+      const char* next = bytesAt(position_, &available);
+      if (available == 0 || (*next != '\r' && *next != '\n'))
+        return result;
+      ++position_;
+    }
+  }
+}
+
+}  // namespace pdfhost

@@ -1,0 +1,302 @@
+// Saving the ticket through pdfhost as a user does, on PDFs other programs wrote, carrying a
+// ticket that another tool stored under prefixes of its own: the dialog opened on the file however
+// it is named, Save, the dialog opened again and Export, all in one run of the host; or Save
+// refused with the file left exactly as it was.
+#include "../support/TestFiles.h"
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using testfiles::readFile;
+using testfiles::shell;
+using testfiles::writeFile;
+
+const std::string kTicketUri = "http://ns.tovarin.com/tvp/adticket/1.0/";
+
+// The ticket's fields as elements under `prefix`: every mandatory one and a colour.
+std::string ticketFields(const std::string& prefix)
+{
+  const std::pair<const char*, const char*> fields[] = {
+      {"ediorderid", "ORD-1"},  {"jobid", "J-1"},        {"client", "Mediahaus M&#xFC;nchen"},
+      {"agency", "Agency"},     {"service", "Service"},  {"advertiser", "Advertiser"},
+      {"firstpub", "2027-01-15"}, {"location", "Weekly"}, {"theme", "Winter"},
+      {"bwcolour", "YES"},      {"fullcolour", "NO"},    {"contact", "Renee"},
+      {"phone", "+49 89 1234"}, {"email", "ads@example.com"}, {"mmwidth", "90"},
+      {"remarks", "Deliver by Friday"},
+  };
+  std::string text;
+  for (const auto& [name, value] : fields)
+    text += "   <" + prefix + ":" + name + ">" + value + "</" + prefix + ":" + name + ">\n";
+  return text;
+}
+
+// A complete ticket under the prefix `prefix` declared in single quotes (as exiftool writes
+// it), AdsML under "ads" in double quotes, and two other schemas; `deep` elements nested in one
+// of them.
+std::string ticketPacket(const std::string& prefix, int deep)
+{
+  std::string nested;
+  for (int i = 0; i < deep; ++i)
+    nested += "<oth:n>";
+  for (int i = 0; i < deep; ++i)
+    nested += "</oth:n>";
+  return "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+         "<x:xmpmeta xmlns:x='adobe:ns:meta/'>\n"
+         " <rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+         "  <rdf:Description rdf:about='' xmlns:" + prefix + "='" + kTicketUri + "'>\n" +
+         ticketFields(prefix) +
+         "  </rdf:Description>\n"
+         "  <rdf:Description rdf:about=\"\" xmlns:ads=\"http://adsml.org/xmlns/\">\n"
+         "   <ads:PrintHeightUnit>column</ads:PrintHeightUnit>\n"
+         "  </rdf:Description>\n"
+         "  <rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'\n"
+         "    xmlns:oth='http://example.com/other/1.0/'>\n"
+         "   <dc:format>application/pdf</dc:format><oth:keep>kept value</oth:keep>\n" +
+         (deep > 0 ? "   <oth:deep>" + nested + "</oth:deep>\n" : "") +
+         "  </rdf:Description>\n"
+         " </rdf:RDF>\n"
+         "</x:xmpmeta>\n"
+         "<?xpacket end='w'?>";
+}
+
+// How each producer makes a one-page PDF from the sample ("IN") into "OUT".
+struct Producer {
+  const char* name;
+  const char* command;
+};
+const Producer kProducers[] = {
+    {"hand-written", "cp IN OUT"},
+    {"cairo", "pdftocairo -pdf IN OUT"},
+    {"ghostscript", "gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -o OUT IN"},
+    {"qpdf", "qpdf --empty --pages IN -- OUT"},
+};
+
+enum class Layout { AsMade, ObjectStreams, Linearized, BrokenXref };
+enum class During { Nothing, Append, Remove };
+
+struct SavingCase {
+  const char* what;
+  const char* producer;
+  Layout layout;
+  const char* named;  // the file as pdfhost is given it, from the test's folder (@DIR@: its path)
+  mode_t mode;
+  int deep;           // elements nested in the packet
+  During during;      // what another program does while the dialog is open
+  const char* alert;  // null: saved incrementally; else the refusal's text
+};
+
+const char* const kNoPermission = "You do not have permission to access the file.";
+const char* const kChanged =
+    "The file was changed or replaced by another program since it was opened.";
+const char* const kNotFound = "The file could not be found.";
+const char* const kMetadata = "The document's metadata could not be read or written.";
+const char* const kRepaired =
+    "The file had to be repaired to be read, so it is left as it is. Save a repaired copy of it "
+    "with another program and open that.";
+
+const SavingCase kCases[] = {
+    {"relative path", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, During::Nothing, nullptr},
+    {"'..' in a relative path", "ghostscript", Layout::AsMade, "sub/../doc.pdf", 0644, 0,
+     During::Nothing, nullptr},
+    {"symlink", "qpdf", Layout::AsMade, "link.pdf", 0644, 0, During::Nothing, nullptr},
+    {"object streams, '..' and '//' in an absolute path", "cairo", Layout::ObjectStreams,
+     "@DIR@//sub/../doc.pdf", 0644, 0, During::Nothing, nullptr},
+    {"linearized", "ghostscript", Layout::Linearized, "./doc.pdf", 0644, 0, During::Nothing,
+     nullptr},
+    {"read-only", "hand-written", Layout::AsMade, "doc.pdf", 0444, 0, During::Nothing,
+     kNoPermission},
+    {"changed on disk", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, During::Append, kChanged},
+    {"deleted", "qpdf", Layout::AsMade, "sub/../doc.pdf", 0644, 0, During::Remove,
+     kNotFound},
+    {"nested 100,000 deep", "hand-written", Layout::AsMade, "doc.pdf", 0644, 100000,
+     During::Nothing, kMetadata},
+    {"repaired when read", "hand-written", Layout::BrokenXref, "doc.pdf", 0644, 0,
+     During::Nothing, kRepaired},
+};
+
+void PrintTo(const SavingCase& c, std::ostream* out)
+{
+  *out << c.what << " (" << c.producer << ")";
+}
+
+const char* const kAppended = "% another program was here\n";
+
+class SavingThroughPdfhost : public ::testing::TestWithParam<SavingCase> {
+ protected:
+  void SetUp() override
+  {
+    char folder[] = "/tmp/tvp-saving-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    dir_ = folder;
+    ASSERT_EQ(::mkdir((dir_ + "/sub").c_str(), 0755), 0);
+  }
+  void TearDown() override
+  {
+    shell("chmod -R u+w " + dir_ + " && rm -rf " + dir_);
+  }
+
+  // doc.pdf in the test's folder: made by the producer, the packet stored by exiftool as an
+  // update of its own, then laid out as asked.
+  void makeDocument(const SavingCase& c)
+  {
+    std::string made;
+    for (const auto& producer : kProducers)
+      if (std::string(producer.name) == c.producer)
+        made = producer.command;
+    ASSERT_FALSE(made.empty()) << c.producer;
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"IN", TVP_SAMPLE_PDF},
+                                   {"OUT", dir_ + "/made.pdf"}})
+      if (made.find(from) != std::string::npos)
+        made.replace(made.find(from), from.size(), to);
+    int status = -1;
+    std::string out = shell(made, &status);
+    ASSERT_EQ(status, 0) << made << ": " << out;
+    // The ticket loader rewrites a prefix of the document's own only in packets of up to 32,000
+    // bytes: a larger one carries the ticket under "tvp".
+    writeFile(dir_ + "/ticket.xmp", ticketPacket(c.deep > 0 ? "tvp" : "tkt", c.deep));
+    out = shell("exiftool -q '-XMP<=" + dir_ + "/ticket.xmp' " + dir_ + "/made.pdf -o " + dir_ +
+                    "/tagged.pdf",
+                &status);
+    ASSERT_EQ(status, 0) << out;
+    std::string tagged = dir_ + "/tagged.pdf";
+    std::string doc = dir_ + "/doc.pdf";
+    switch (c.layout) {
+      case Layout::AsMade:
+        std::rename(tagged.c_str(), doc.c_str());
+        break;
+      case Layout::ObjectStreams:
+        shell("qpdf --object-streams=generate " + tagged + " " + doc);
+        ASSERT_NE(shell("qpdf --show-xref " + doc).find("compressed"), std::string::npos);
+        break;
+      case Layout::Linearized:
+        shell("qpdf --linearize " + tagged + " " + doc);
+        ASSERT_NE(shell("qpdf --check-linearization " + doc).find("no linearization errors"),
+                  std::string::npos);
+        break;
+      case Layout::BrokenXref: {
+        std::string bytes = readFile(tagged);
+        std::size_t at = bytes.rfind("startxref\n");
+        ASSERT_NE(at, std::string::npos);
+        bytes.replace(at + 10, bytes.find('\n', at + 10) - at - 10, "17");
+        writeFile(doc, bytes);
+        break;
+      }
+    }
+    ASSERT_EQ(::symlink("doc.pdf", (dir_ + "/link.pdf").c_str()), 0);
+    ASSERT_EQ(::chmod(doc.c_str(), c.mode), 0);
+  }
+
+  // pdfhost run on the file with the given answers, one dialog per step; its standard error.
+  std::string runHost(const std::string& named, const std::string& answers,
+                      const std::vector<std::string>& steps, int* status)
+  {
+    writeFile(dir_ + "/answers", answers);
+    std::string command = std::string(TVP_RUN_DIALOG) + " " + dir_ + " " + TVP_PDFHOST + " " +
+                          TVP_PLUGIN_DIR + " " + dir_ + "/answers " + dir_ + "/log " + named;
+    for (const auto& step : steps)
+      command += " '" + step + "'";
+    return shell(command, status);
+  }
+
+  std::string dir_;
+};
+
+int count(const std::string& text, const std::string& what)
+{
+  int found = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++found;
+  return found;
+}
+
+}  // namespace
+
+TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
+{
+  const SavingCase& c = GetParam();
+  SCOPED_TRACE(std::string(c.what) + " (" + c.producer + ")");
+  {
+    makeDocument(c);
+    if (HasFatalFailure())
+      return;
+    std::string doc = dir_ + "/doc.pdf";
+    std::string original = readFile(doc);
+    std::string named = c.named;
+    if (named.rfind("@DIR@", 0) == 0)
+      named.replace(0, 5, dir_);
+
+    int status = -1;
+    std::string err;
+    if (c.alert == nullptr) {
+      err = runHost(named, "save " + dir_ + "/export.xml\nyes\n",
+                    {"press alt+s", "press alt+e; press alt+c"}, &status);
+    } else {
+      std::string during = c.during == During::Append   ? "echo \"% another program was here\" >> doc.pdf; "
+                           : c.during == During::Remove ? "rm doc.pdf; "
+                                                        : "";
+      err = runHost(named, "ok\nyes\n", {during + "press alt+s; press alt+c"}, &status);
+    }
+    std::string log = readFile(dir_ + "/log");
+    EXPECT_EQ(status, 0) << log;
+    EXPECT_EQ(err, "") << "nothing of the toolkits' own reaches the user";
+    EXPECT_NE(log.find("quit\n"), std::string::npos) << "the host lived on: " << log;
+    EXPECT_EQ(count(log, "question: "), 1) << "only the quit question: " << log;
+
+    struct stat info {};
+    if (c.alert != nullptr) {
+      EXPECT_NE(log.find(std::string("alert: ") + c.alert), std::string::npos) << log;
+      EXPECT_EQ(log.find("document saved"), std::string::npos) << log;
+      if (c.during == During::Remove) {
+        EXPECT_NE(::stat(doc.c_str(), &info), 0) << "not made anew";
+      } else {
+        std::string expected = original + (c.during == During::Append ? kAppended : "");
+        EXPECT_TRUE(readFile(doc) == expected) << "the file is byte-identical";
+        ASSERT_EQ(::stat(doc.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+      }
+      return;
+    }
+
+    EXPECT_NE(log.find("document saved incrementally: "), std::string::npos) << log;
+    std::string saved = readFile(doc);
+    ASSERT_GT(saved.size(), original.size());
+    EXPECT_EQ(saved.compare(0, original.size(), original), 0) << "the original is a prefix";
+    ASSERT_EQ(::lstat((dir_ + "/link.pdf").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+    EXPECT_NE(shell("qpdf --check " + doc).find("No syntax or stream encoding errors"),
+              std::string::npos);
+
+    std::string packet = shell("pdfinfo -meta " + doc);
+    EXPECT_NE(packet.find("xmlns:tvp=\"" + kTicketUri + "\""), std::string::npos) << packet;
+    EXPECT_EQ(packet.find("tkt:"), std::string::npos) << packet;
+    EXPECT_NE(packet.find("<adsml-at:PrintHeightUnit>column</adsml-at:PrintHeightUnit>"),
+              std::string::npos)
+        << "a property the save does not set survives, under the caller's prefix";
+    EXPECT_NE(packet.find("<dc:format>application/pdf</dc:format>"), std::string::npos);
+    EXPECT_NE(packet.find("kept value</"), std::string::npos);
+    EXPECT_EQ(shell("exiftool -s -s -s -XMP-tvp:client -XMP-tvp:jobid " + doc),
+              "Mediahaus M\xC3\xBCnchen\nJ-1\n");
+
+    std::string exported = readFile(dir_ + "/export.xml");
+    EXPECT_EQ(count(exported, "\r\n   tvp:"), 24) << exported;
+    EXPECT_NE(exported.find("tvp:client=\"Mediahaus M\xC3\xBCnchen\""), std::string::npos)
+        << "the dialog opened again with every field";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SavingThroughPdfhost, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<SavingCase>& info) {
+                           std::string name;
+                           for (const char* c = info.param.what; *c != '\0'; ++c)
+                             if (std::isalnum(static_cast<unsigned char>(*c)))
+                               name += *c;
+                           return name;
+                         });

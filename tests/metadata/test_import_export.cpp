@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <map>
 
 #include "../dialog/DialogHarness.h"
@@ -324,7 +323,6 @@ TEST_F(ImportExport, AnExportThatCannotBeWrittenLeavesNoFileClaimingToBeComplete
   seen.clear();
   struct rlimit saved {};
   ::getrlimit(RLIMIT_FSIZE, &saved);
-  auto previous = std::signal(SIGXFSZ, SIG_IGN);
   runCommand([&](TVPTabDialog&) {
     fillTicket();
     struct rlimit limited = saved;
@@ -334,7 +332,6 @@ TEST_F(ImportExport, AnExportThatCannotBeWrittenLeavesNoFileClaimingToBeComplete
     ::setrlimit(RLIMIT_FSIZE, &saved);
     click(ID_TVP_CLOSE);
   });
-  std::signal(SIGXFSZ, previous);
   EXPECT_EQ(seen.notes, std::vector<std::string>{"The disk is full."});
   EXPECT_EQ(filesInFolder(), before) << "no file and no temporary file left";
   EXPECT_EQ(pdfhost::Host::get().openFiles.count(), 0u);

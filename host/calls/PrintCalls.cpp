@@ -33,7 +33,7 @@ std::string titleOf(AVDoc view)
 // fails the job rather than printing half a document); removed when dropped.
 class PrintCopy {
  public:
-  explicit PrintCopy(_t_PDDoc& doc) : file_("/tmp")
+  explicit PrintCopy(_t_PDDoc& doc) : file_("/tmp", "the print copy")
   {
     writeWholePdf(*doc.pdf, [this](const char* bytes, std::size_t count) { file_.write(bytes, count); });
     file_.finish();

@@ -12,7 +12,6 @@
 #include <ctime>
 #include <vector>
 
-
 namespace pdfhost {
 
 namespace {
@@ -74,15 +73,15 @@ mode_t newFileMode()
 
 // TEMPORARY FILES
 
-TemporaryFile::TemporaryFile(const std::string& folder)
+TemporaryFile::TemporaryFile(const std::string& folder, const std::string& name) : name_(name)
 {
   std::string pattern = (folder == "/" ? "" : folder) + "/" + kTemporaryPrefix + "XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  descriptor_ = ::mkostemp(name.data(), O_CLOEXEC);
+  std::vector<char> made(pattern.begin(), pattern.end());
+  made.push_back('\0');
+  descriptor_ = ::mkostemp(made.data(), O_CLOEXEC);
   if (descriptor_ < 0)
-    failWith(errno, kASErrFileOpen, folder);
-  path_ = name.data();
+    failWith(errno, kASErrFileOpen, name_);
+  path_ = made.data();
 }
 
 TemporaryFile::~TemporaryFile()
@@ -101,7 +100,7 @@ void TemporaryFile::write(const char* bytes, std::size_t count)
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0)
-      failWith(errno, kASErrFileWrite, path_);
+      failWith(errno, kASErrFileWrite, name_);
     written += static_cast<std::size_t>(n);
   }
   end_ = std::max(end_, ::lseek(descriptor_, 0, SEEK_CUR));
@@ -110,17 +109,18 @@ void TemporaryFile::write(const char* bytes, std::size_t count)
 void TemporaryFile::finish()
 {
   if (::fsync(descriptor_) != 0)
-    failWith(errno, kASErrFileWrite, path_);
+    failWith(errno, kASErrFileWrite, name_);
   struct stat info {};
   if (::fstat(descriptor_, &info) != 0)
-    failWith(errno, kASErrFileWrite, path_);
+    failWith(errno, kASErrFileWrite, name_);
   if (info.st_size != end_)
-    throw FileFailure(kASErrFileWrite, path_ + " holds " + std::to_string(info.st_size) + " of " +
+    throw FileFailure(kASErrFileWrite, name_ + ": the new file holds " +
+                                           std::to_string(info.st_size) + " of " +
                                            std::to_string(end_) + " bytes written");
   int descriptor = descriptor_;
   descriptor_ = -1;
   if (::close(descriptor) != 0)
-    failWith(errno, kASErrFileWrite, path_);
+    failWith(errno, kASErrFileWrite, name_);
 }
 
 void removeStaleTemporaryFiles(const std::string& folder)
@@ -131,8 +131,8 @@ void removeStaleTemporaryFiles(const std::string& folder)
   const time_t now = std::time(nullptr);
   while (const dirent* entry = ::readdir(listing)) {
     std::string name = entry->d_name;
-    if (name.size() != kTemporaryNameLength || name.compare(0, sizeof kTemporaryPrefix - 1,
-                                                            kTemporaryPrefix) != 0)
+    if (name.size() != kTemporaryNameLength ||
+        name.compare(0, sizeof kTemporaryPrefix - 1, kTemporaryPrefix) != 0)
       continue;
     struct stat info {};
     if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -151,8 +151,7 @@ namespace {
 std::string checkedDestination(const std::string& target, ReplacementFile::Links links,
                                struct stat* existing, bool* existed)
 {
-  std::string destination =
-      links == ReplacementFile::Links::kFollow ? followLinks(target) : target;
+  std::string destination = links == ReplacementFile::Links::kFollow ? followLinks(target) : target;
   *existed = ::lstat(destination.c_str(), existing) == 0;
   if (!*existed) {
     if (errno != ENOENT)
@@ -179,7 +178,7 @@ std::string checkedDestination(const std::string& target, ReplacementFile::Links
 
 ReplacementFile::ReplacementFile(const std::string& target, Links links)
     : destination_(checkedDestination(target, links, &existing_, &existed_)),
-      temporary_(folderOf(destination_))
+      temporary_(folderOf(destination_), destination_)
 {
   removeStaleTemporaryFiles(folderOf(destination_));
   if (existed_) {
@@ -202,8 +201,8 @@ void ReplacementFile::commit(const std::function<void(const std::string& path)>&
     } catch (FileFailure&) {
       throw;
     } catch (std::exception& e) {
-      throw FileFailure(kASErrFileWrite, destination_ + ": the new file does not read back: " +
-                                             e.what());
+      throw FileFailure(kASErrFileWrite,
+                        destination_ + ": the new file does not read back: " + e.what());
     }
   }
   if (::rename(temporary_.path().c_str(), destination_.c_str()) != 0)

@@ -19,8 +19,9 @@ namespace pdfhost {
 // never opened through a planted link; removed when dropped unless it was kept.
 class TemporaryFile {
  public:
-  // Throws FileFailure when the folder does not take a new file.
-  explicit TemporaryFile(const std::string& folder);
+  // Throws FileFailure when the folder does not take a new file. Failures name `name`, the file
+  // the bytes are for.
+  TemporaryFile(const std::string& folder, const std::string& name);
   ~TemporaryFile();
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -36,6 +37,7 @@ class TemporaryFile {
   void keep() { kept_ = true; }
 
  private:
+  std::string name_;
   std::string path_;
   int descriptor_ = -1;
   off_t end_ = 0;  // the furthest byte written

@@ -3,7 +3,6 @@
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
-
 #include <stdexcept>
 
 namespace pdfhost {

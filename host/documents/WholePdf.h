@@ -11,7 +11,8 @@ namespace pdfhost {
 
 // Writes the whole document, streamed in qpdf's own pieces (memory stays bounded), to `sink`,
 // which throws to stop the write. qpdf's own errors come out as std::exception.
-void writeWholePdf(QPDF& pdf, const std::function<void(const char* bytes, std::size_t count)>& sink);
+void writeWholePdf(QPDF& pdf,
+                   const std::function<void(const char* bytes, std::size_t count)>& sink);
 
 // Throws std::runtime_error unless qpdf reads the file back without repairing it.
 void checkPdfReadsBack(const std::string& path);

@@ -204,7 +204,10 @@ struct FullDiskAct {
   std::function<void(Hostile&, PDDoc)> act;
 };
 
-void PrintTo(const FullDiskAct& act, std::ostream* out) { *out << act.name; }
+void PrintTo(const FullDiskAct& act, std::ostream* out)
+{
+  *out << act.name;
+}
 
 class FullDisk : public Hostile,
                  public ::testing::WithParamInterface<std::tuple<bool, FullDiskAct>> {};
@@ -231,7 +234,9 @@ TEST_P(FullDisk, TheTargetStaysAsItWasAndTheCauseIsTold)
     code = codeInChild(
         [] {
           // SIGXFSZ stays as the host left it.
-          struct rlimit limit {512, 512};
+          struct rlimit limit {
+            512, 512
+          };
           ::setrlimit(RLIMIT_FSIZE, &limit);
         },
         [&] { act.act(*this, doc); });
@@ -251,14 +256,14 @@ INSTANTIATE_TEST_SUITE_P(
                         [](Hostile&, PDDoc doc) {
                           PDDocSave(doc, PDSaveFull, nullptr, nullptr, nullptr, nullptr);
                         }},
-            FullDiskAct{"IncrementalSave", "ad.pdf",
-                        [](Hostile&, PDDoc doc) { PDDocSave(doc, 0, nullptr, nullptr, nullptr, nullptr); }},
+            FullDiskAct{
+                "IncrementalSave", "ad.pdf",
+                [](Hostile&, PDDoc doc) { PDDocSave(doc, 0, nullptr, nullptr, nullptr, nullptr); }},
             FullDiskAct{"SheetSave", "pdfDoc.pdf",
                         [](Hostile&, PDDoc doc) { saveWholeTo(doc, "//Users/Shared/pdfDoc.pdf"); }},
             FullDiskAct{"Export", "ad.pdf",
-                        [](Hostile& test, PDDoc) {
-                          exportTo(test.path("ad.pdf"), std::string(8000, 'x'));
-                        }})),
+                        [](Hostile& test,
+                           PDDoc) { exportTo(test.path("ad.pdf"), std::string(8000, 'x')); }})),
     [](const auto& info) {
       return std::string(std::get<0>(info.param) ? "SmallDisk" : "FileSizeLimit") +
              std::get<1>(info.param).name;
@@ -297,7 +302,10 @@ struct HeaderCase {
   bool streams;        // a cross-reference stream rather than a table
 };
 
-void PrintTo(const HeaderCase& header, std::ostream* out) { *out << header.name; }
+void PrintTo(const HeaderCase& header, std::ostream* out)
+{
+  *out << header.name;
+}
 
 class HeaderOffset : public Hostile, public ::testing::WithParamInterface<HeaderCase> {};
 
@@ -378,8 +386,8 @@ TEST_F(Hostile, ProtectedAndUnreadableFilesAreToldForWhatTheyAre)
   pid_t child = ::fork();
   if (child == 0) {
     struct passwd* nobody = ::getpwnam("nobody");
-    if (::geteuid() == 0 && (nobody == nullptr || ::setgid(nobody->pw_gid) != 0 ||
-                             ::setuid(nobody->pw_uid) != 0))
+    if (::geteuid() == 0 &&
+        (nobody == nullptr || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0))
       ::_exit(3);
     OpenFailure childFailure;
     Host::get().documents.open(unreadable, &childFailure);
@@ -401,12 +409,15 @@ struct ExportTarget {
   const char* name;
   // Makes the target in the folder and returns its path.
   std::function<std::string(Hostile&)> make;
-  ASErrorCode code;     // what the export raises
-  bool asAnotherUser;   // run by the user nobody
-  mode_t mode;          // the target's mode after a written export (0: not checked)
+  ASErrorCode code;    // what the export raises
+  bool asAnotherUser;  // run by the user nobody
+  mode_t mode;         // the target's mode after a written export (0: not checked)
 };
 
-void PrintTo(const ExportTarget& target, std::ostream* out) { *out << target.name; }
+void PrintTo(const ExportTarget& target, std::ostream* out)
+{
+  *out << target.name;
+}
 
 class ExportTargets : public Hostile, public ::testing::WithParamInterface<ExportTarget> {};
 
@@ -445,41 +456,43 @@ TEST_P(ExportTargets, AreWrittenOrRefusedAsTheShellWould)
 
 INSTANTIATE_TEST_SUITE_P(
     Targets, ExportTargets,
-    ::testing::Values(
-        ExportTarget{"ReadOnly",
-                     [](Hostile& t) {
-                       writeFile(t.path("t.xml"), "old");
-                       ::chmod(t.path("t.xml").c_str(), 0444);
-                       return t.path("t.xml");
-                     },
-                     kASErrFilePermission, false, 0},
-        ExportTarget{"AnotherUsersFile",
-                     [](Hostile& t) {
-                       ::chmod(t.path("").c_str(), 0777);  // the folder takes anyone's files
-                       writeFile(t.path("t.xml"), "old");
-                       ::chmod(t.path("t.xml").c_str(), 0644);
-                       return t.path("t.xml");
-                     },
-                     kASErrFilePermission, true, 0},
-        ExportTarget{"MissingFolder", [](Hostile& t) { return t.path("no/t.xml"); },
-                     kASErrFileNotFound, false, 0},
-        ExportTarget{"Fifo",
-                     [](Hostile& t) {
-                       ::mkfifo(t.path("t.xml").c_str(), 0644);
-                       return t.path("t.xml");
-                     },
-                     kASErrFileOpen, false, 0},
-        ExportTarget{"NewFileUnderUmask", [](Hostile& t) { return t.path("t.xml"); }, kASErrNone,
-                     false, 0640},
-        ExportTarget{"ExistingFileKeepsItsMode",
-                     [](Hostile& t) {
-                       writeFile(t.path("t.xml"), std::string(5000, '~'));
-                       ::chmod(t.path("t.xml").c_str(), 0604);
-                       return t.path("t.xml");
-                     },
-                     kASErrNone, false, 0604},
-        ExportTarget{"NameOf250Bytes", [](Hostile& t) { return t.path(std::string(246, 'n') + ".xml"); },
-                     kASErrNone, false, 0640}),
+    ::testing::Values(ExportTarget{"ReadOnly",
+                                   [](Hostile& t) {
+                                     writeFile(t.path("t.xml"), "old");
+                                     ::chmod(t.path("t.xml").c_str(), 0444);
+                                     return t.path("t.xml");
+                                   },
+                                   kASErrFilePermission, false, 0},
+                      ExportTarget{"AnotherUsersFile",
+                                   [](Hostile& t) {
+                                     ::chmod(t.path("").c_str(),
+                                             0777);  // the folder takes anyone's files
+                                     writeFile(t.path("t.xml"), "old");
+                                     ::chmod(t.path("t.xml").c_str(), 0644);
+                                     return t.path("t.xml");
+                                   },
+                                   kASErrFilePermission, true, 0},
+                      ExportTarget{"MissingFolder", [](Hostile& t) { return t.path("no/t.xml"); },
+                                   kASErrFileNotFound, false, 0},
+                      ExportTarget{"Fifo",
+                                   [](Hostile& t) {
+                                     ::mkfifo(t.path("t.xml").c_str(), 0644);
+                                     return t.path("t.xml");
+                                   },
+                                   kASErrFileOpen, false, 0},
+                      ExportTarget{"NewFileUnderUmask", [](Hostile& t) { return t.path("t.xml"); },
+                                   kASErrNone, false, 0640},
+                      ExportTarget{"ExistingFileKeepsItsMode",
+                                   [](Hostile& t) {
+                                     writeFile(t.path("t.xml"), std::string(5000, '~'));
+                                     ::chmod(t.path("t.xml").c_str(), 0604);
+                                     return t.path("t.xml");
+                                   },
+                                   kASErrNone, false, 0604},
+                      ExportTarget{
+                          "NameOf250Bytes",
+                          [](Hostile& t) { return t.path(std::string(246, 'n') + ".xml"); },
+                          kASErrNone, false, 0640}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Hostile, ALinkStaysALinkAndItsFileReceivesTheText)

@@ -273,6 +273,23 @@ TEST(Pdfhost, SurvivesHostileConditionsWithNothingLost)
          EXPECT_EQ(run.log.find("document saved"), std::string::npos) << run.log;
          EXPECT_EQ(testfiles::shell("ls -A " + folder), "ad.pdf\n") << "no temporary file left";
        }},
+      {"a file-size limit the sheet's save runs into",
+       [](const std::string& folder) {
+         std::ofstream(folder + "/pdfDoc.pdf") << "the last sheet\n";
+         std::string file = folder + "/ad.pdf";
+         std::string limit = std::to_string(ticketPdf(file, 0).size() + 600);
+         return pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + file,
+                        "ok\nprint " + folder + "/job.pdf\nyes\n",
+                        "env PDFHOST_SHARED_DIR=" + folder + " " + dialogDriver("alt+p") +
+                            " prlimit --fsize=" + limit);
+       },
+       [](const HostRun& run, const std::string& folder) {
+         EXPECT_EQ(run.status, 0) << run.err;
+         EXPECT_NE(run.log.find("alert: The disk is full."), std::string::npos) << run.log;
+         EXPECT_EQ(run.log.find("print job"), std::string::npos) << "nothing printed: " << run.log;
+         EXPECT_EQ(readFile(folder + "/pdfDoc.pdf"), "the last sheet\n");
+         EXPECT_EQ(testfiles::shell("ls -A " + folder), "ad.pdf\npdfDoc.pdf\n");
+       }},
       {"a link planted at the sheet's name in the shared folder",
        [](const std::string& folder) {
          std::ofstream(folder + "/victim") << "the user's own file\n";

@@ -30,6 +30,8 @@ add_library(pdfhost_core STATIC
   host/documents/FileErrors.cpp
   host/documents/IncrementalSave.cpp
   host/documents/OpenFiles.cpp
+  host/documents/ReplaceFile.cpp
+  host/documents/WholePdf.cpp
   host/documents/XmpPacket.cpp
   host/documents/FileSource.cpp
   host/documents/Files.cpp

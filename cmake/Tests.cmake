@@ -17,6 +17,7 @@ add_executable(test_host
   tests/host/test_incremental_save.cpp
   tests/host/test_page_content.cpp
   tests/host/test_sheet_saving_and_printing.cpp
+  tests/host/test_hostile_conditions.cpp
 )
 target_link_libraries(test_host PRIVATE pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_host PRIVATE

@@ -1,6 +1,7 @@
 #include "Host.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 namespace pdfhost {
@@ -27,6 +28,9 @@ Host& Host::get()
 
 Host::Host()
 {
+  // A write past the file-size limit (ulimit -f) then fails with EFBIG, which a save reports and
+  // undoes, rather than killing the process half-way through it.
+  std::signal(SIGXFSZ, SIG_IGN);
   reset();
 }
 

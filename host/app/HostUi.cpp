@@ -1,12 +1,9 @@
 #include "HostUi.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
+
+#include "documents/ReplaceFile.h"
 
 namespace pdfhost {
 
@@ -98,25 +95,22 @@ PrintResult ScriptedUi::printDocument(const PrintRequest& request)
   if (!target)
     return PrintResult{PrintResult::kCancelled, "", ""};
   // Written beside the target and renamed over it, so a failed job leaves no half a file.
-  std::string temporary = *target + ".printing-" + std::to_string(::getpid());
-  auto fail = [&](const std::string& why) {
-    std::remove(temporary.c_str());
-    return PrintResult{PrintResult::kFailed, "", *target + ": " + why};
-  };
-  {
+  try {
+    ReplacementFile job(*target, ReplacementFile::Links::kFollow);
     std::ifstream in(request.pdfPath, std::ios::binary);
     if (!in)
-      return fail("the document to print cannot be read");
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out)
-      return fail(std::strerror(errno));
-    out << in.rdbuf();
-    out.flush();
-    if (!out)
-      return fail("the job could not be written");
+      return PrintResult{PrintResult::kFailed, "",
+                         *target + ": the document to print cannot be read"};
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+      job.write(buffer, static_cast<std::size_t>(in.gcount()));
+    if (in.bad())
+      return PrintResult{PrintResult::kFailed, "",
+                         *target + ": the document to print cannot be read"};
+    job.commit();
+  } catch (FileFailure& failure) {
+    return PrintResult{PrintResult::kFailed, "", *target + ": " + failure.what()};
   }
-  if (std::rename(temporary.c_str(), target->c_str()) != 0)
-    return fail(std::strerror(errno));
   return PrintResult{PrintResult::kPrinted, *target, ""};
 }
 

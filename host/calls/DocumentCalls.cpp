@@ -1,19 +1,16 @@
 // The host's calls of the PDModel and PDMetadata tables, and the texts of packets: documents,
 // their files, their XMP metadata, and saving.
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFWriter.hh>
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "calls/CallSupport.h"
 #include "documents/IncrementalSave.h"
+#include "documents/ReplaceFile.h"
 #include "documents/SharedFolder.h"
+#include "documents/WholePdf.h"
 #include "documents/XmpPacket.h"
 #include "support/Texts.h"
 
@@ -53,8 +50,8 @@ std::string missingFolderDetail(const std::string& target)
   return "The folder is " + folder + ".";
 }
 
-// Writes the whole document to a temporary file beside the target, then renames it over the
-// target, so a crash never leaves half a file.
+// Writes the whole document in place of the target (see ReplacementFile): a crash, a full disk
+// or a planted link never costs the file that was there.
 void saveWhole(_t_PDDoc& doc, const std::string& target)
 {
   bool folderMissing = false;
@@ -64,6 +61,10 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
       setErrorDetail(kASErrFolderMissing, missingFolderDetail(target));
     throw SaveFailure(folderMissing ? kASErrFolderMissing : kASErrFolderPermission, problem);
   }
+  // The shared folder is others' to write: a link found there was planted, and is replaced.
+  bool shared = absolutePath(target).rfind(sharedFolder() + "/", 0) == 0;
+  ReplacementFile file(target, shared ? ReplacementFile::Links::kReplace
+                                      : ReplacementFile::Links::kFollow);
   QPDF& pdf = *doc.pdf;
   if (doc.metadata) {
     QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf, *doc.metadata);
@@ -71,22 +72,15 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
     stream.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
     pdf.getRoot().replaceKey("/Metadata", stream);
   }
-  std::string temporary = target + ".saving-" + std::to_string(::getpid());
   try {
-    QPDFWriter writer(pdf, temporary.c_str());
-    writer.setStreamDataMode(qpdf_s_preserve);
-    writer.setMinimumPDFVersion(host().pages.pdfVersionNeeded(doc));
-    writer.write();
+    writeWholePdf(pdf, host().pages.pdfVersionNeeded(doc),
+                  [&](const char* bytes, std::size_t count) { file.write(bytes, count); });
+  } catch (FileFailure&) {
+    throw;
   } catch (std::exception& e) {
-    std::remove(temporary.c_str());
     throw SaveFailure(kASErrFileWrite, target + ": " + e.what());
   }
-  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-    int error = errno;
-    std::remove(temporary.c_str());
-    throw SaveFailure(error == EACCES || error == EROFS ? kASErrFilePermission : kASErrFileWrite,
-                      target + ": " + std::strerror(error));
-  }
+  file.commit(checkPdfReadsBack);
 }
 
 // The document's packet with the property calls made since it was last read applied, in one

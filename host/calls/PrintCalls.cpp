@@ -1,17 +1,12 @@
 // The host's calls for views of new documents and printing (AcroView), and the path names and
 // file system a plug-in saves them with (AcroSupport, ASExtra).
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFWriter.hh>
-
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
 #include "calls/CallSupport.h"
+#include "documents/ReplaceFile.h"
 #include "documents/SharedFolder.h"
+#include "documents/WholePdf.h"
 #include "support/Texts.h"
 
 namespace pdfhost {
@@ -34,28 +29,20 @@ std::string titleOf(AVDoc view)
   return view->title.empty() ? "Untitled" : view->title;
 }
 
-// A temporary copy of a document for a print job; removed when dropped.
+// A temporary copy of a document for a print job, written through checked writes (a full disk
+// fails the job rather than printing half a document); removed when dropped.
 class PrintCopy {
  public:
-  explicit PrintCopy(_t_PDDoc& doc)
+  explicit PrintCopy(_t_PDDoc& doc) : file_("/tmp", "the print copy")
   {
-    char name[] = "/tmp/pdfhost-print-XXXXXX";
-    int descriptor = ::mkstemp(name);
-    if (descriptor < 0)
-      throw std::runtime_error("no temporary file for the print job");
-    ::close(descriptor);
-    path_ = name;
-    QPDFWriter writer(*doc.pdf, path_.c_str());
-    writer.setStreamDataMode(qpdf_s_preserve);
-    writer.write();
+    writeWholePdf(*doc.pdf, host().pages.pdfVersionNeeded(doc),
+                  [this](const char* bytes, std::size_t count) { file_.write(bytes, count); });
+    file_.finish();
   }
-  ~PrintCopy() { std::remove(path_.c_str()); }
-  PrintCopy(const PrintCopy&) = delete;
-  PrintCopy& operator=(const PrintCopy&) = delete;
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return file_.path(); }
 
  private:
-  std::string path_;
+  TemporaryFile file_;
 };
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "FileSource.h"
 #include "content/Pages.h"
@@ -97,6 +99,16 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
     return fail(std::strerror(errno));
   if (S_ISDIR(info.st_mode))
     return fail("is a folder, not a PDF file");
+  if (!S_ISREG(info.st_mode))
+    return fail("is not a regular file, not a PDF file");
+  // Opened without blocking, so a FIFO put in its place since the stat cannot hang the host.
+  int probe = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (probe < 0)
+    return fail(std::string("cannot be read (") + std::strerror(errno) + ")");
+  bool regular = ::fstat(probe, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(probe);
+  if (!regular)
+    return fail("is not a regular file, not a PDF file");
   auto pdDoc = std::make_unique<_t_PDDoc>();
   try {
     readDocument(*pdDoc, path);
@@ -104,6 +116,8 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
     if (pdDoc->pdf->getRoot().getKey("/Pages").isNull())
       return fail("not a PDF file (no pages)");
   } catch (QPDFExc& e) {
+    if (e.getErrorCode() == qpdf_e_password)
+      return fail("is protected by a password and cannot be opened");
     return fail(std::string("not a PDF file (") + e.getMessageDetail() + ")");
   } catch (std::exception& e) {
     return fail(std::string("not a PDF file (") + e.what() + ")");

@@ -48,8 +48,17 @@ std::string readAt(int fd, off_t offset, std::size_t length)
   return bytes;
 }
 
-// The offset the file's last startxref names.
-off_t previousCrossReference(int fd, off_t size)
+// Where "%PDF-" begins: the file's offsets count from there, as qpdf reads them, when bytes come
+// before it (within the first 1024, the most a reader looks at).
+off_t headerOffset(int fd)
+{
+  std::string start = readAt(fd, 0, 1024);
+  std::size_t at = start.find("%PDF-");
+  return at == std::string::npos ? 0 : static_cast<off_t>(at);
+}
+
+// The offset the file's last startxref names, counted from the header at `header`.
+off_t previousCrossReference(int fd, off_t size, off_t header)
 {
   const off_t tailLength = std::min<off_t>(size, 4096);
   std::string tail = readAt(fd, size - tailLength, static_cast<std::size_t>(tailLength));
@@ -60,7 +69,7 @@ off_t previousCrossReference(int fd, off_t size)
   char* end = nullptr;
   errno = 0;
   long long offset = std::strtoll(number, &end, 10);
-  if (end == number || errno != 0 || offset <= 0 || offset >= size)
+  if (end == number || errno != 0 || offset <= 0 || offset + header >= size)
     throw SaveFailure(kASErrDocDamaged, "the startxref offset is not in the file");
   return static_cast<off_t>(offset);
 }
@@ -160,8 +169,11 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   if (file.get() < 0)
     throw SaveFailure(errorForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
   const off_t originalSize = identity.size;
-  const off_t previous = previousCrossReference(file.get(), originalSize);
-  const bool tableKind = readAt(file.get(), previous, 4) == "xref";
+  // Every offset read or written is counted from the header, as the file's own are.
+  const off_t header = headerOffset(file.get());
+  const off_t previous = previousCrossReference(file.get(), originalSize, header);
+  const bool tableKind = readAt(file.get(), header + previous, 4) == "xref";
+  const off_t end = originalSize - header;  // the end of the file, in the file's own frame
 
   // The objects to append, and the numbers they take.
   QPDFObjectHandle root = pdf.getRoot();
@@ -196,11 +208,11 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
     update += "\n";
   std::map<int, std::pair<off_t, int>> offsets;  // number -> offset, generation
   for (const auto& object : objects) {
-    offsets[object.number] = {originalSize + static_cast<off_t>(update.size()), object.generation};
+    offsets[object.number] = {end + static_cast<off_t>(update.size()), object.generation};
     update += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" +
               object.body + "\nendobj\n";
   }
-  off_t crossReference = originalSize + static_cast<off_t>(update.size());
+  off_t crossReference = end + static_cast<off_t>(update.size());
   if (tableKind) {
     update += "xref\n";
     for (const auto& [number, place] : offsets) {

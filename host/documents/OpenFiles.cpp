@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace pdfhost {
@@ -26,25 +25,25 @@ ASFile OpenFiles::open(const std::string& path, bool writing)
   auto file = std::make_unique<_t_ASFile>();
   file->path = path;
   file->writing = writing;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-    throw FileFailure(kASErrFileOpen, path + " is a folder");
   if (writing) {
-    std::string folder = path.substr(0, path.rfind('/') + 1);
-    std::string name = path.substr(path.rfind('/') + 1);
-    std::string pattern = folder + "." + name + ".XXXXXX";
-    std::vector<char> temporary(pattern.begin(), pattern.end());
-    temporary.push_back('\0');
-    file->descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (file->descriptor < 0)
-      failWithErrno(kASErrFileOpen, path);
-    file->temporary = temporary.data();
-    // A replaced file keeps the permissions it had; a new one gets the usual ones.
-    ::fchmod(file->descriptor, ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644);
+    auto replacement = std::make_unique<ReplacementFile>(path, ReplacementFile::Links::kFollow);
+    file->descriptor = replacement->descriptor();
+    file->temporary = replacement->temporaryPath();
+    replacements_[file.get()] = std::move(replacement);
   } else {
-    file->descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+      failWithErrno(kASErrFileOpen, path);
+    if (S_ISDIR(info.st_mode))
+      throw FileFailure(kASErrFileOpen, path + " is a folder");
+    // Not blocking: a FIFO put in the file's place since the stat cannot hang the host.
+    file->descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (file->descriptor < 0)
       failWithErrno(kASErrFileOpen, path);
+    if (::fstat(file->descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+      ::close(file->descriptor);
+      throw FileFailure(kASErrFileOpen, path + " is not a regular file");
+    }
   }
   files_.push_back(std::move(file));
   return files_.back().get();
@@ -65,16 +64,11 @@ void OpenFiles::write(ASFile file, const char* bytes, std::size_t count)
 {
   if (!file->writing)
     throw FileFailure(kASErrFileWrite, file->path + " is open for reading");
-  std::size_t written = 0;
-  while (written < count) {
-    ssize_t n = ::write(file->descriptor, bytes + written, count - written);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      file->failed = true;
-      failWithErrno(kASErrFileWrite, file->path);
-    }
-    written += static_cast<std::size_t>(n);
+  try {
+    replacements_.at(file)->write(bytes, count);
+  } catch (FileFailure&) {
+    file->failed = true;
+    throw;
   }
 }
 
@@ -104,17 +98,11 @@ void OpenFiles::close(ASFile handle)
     ::close(file->descriptor);
     return;
   }
-  bool kept = !file->failed && ::fsync(file->descriptor) == 0;
-  int error = errno;
-  kept = ::close(file->descriptor) == 0 && kept;
-  if (kept && std::rename(file->temporary.c_str(), file->path.c_str()) == 0)
-    return;
-  if (kept)
-    error = errno;
-  std::remove(file->temporary.c_str());
+  // Dropped on every path: an unfinished replacement removes its temporary file.
+  std::unique_ptr<ReplacementFile> replacement = std::move(replacements_.at(handle));
+  replacements_.erase(handle);
   if (!file->failed)
-    throw FileFailure(errorForErrno(error, kASErrFileWrite),
-                      file->path + ": " + std::strerror(error));
+    replacement->commit();
 }
 
 bool OpenFiles::contains(ASFile file) const
@@ -125,11 +113,10 @@ bool OpenFiles::contains(ASFile file) const
 
 void OpenFiles::closeAll()
 {
-  for (auto& file : files_) {
-    ::close(file->descriptor);
-    if (file->writing)
-      std::remove(file->temporary.c_str());
-  }
+  for (auto& file : files_)
+    if (!file->writing)
+      ::close(file->descriptor);
+  replacements_.clear();
   files_.clear();
 }
 

@@ -1,14 +1,16 @@
-// Files plug-ins open for reading or writing. A file opened for writing is written beside its
-// target and renamed over it when it is closed, so the target never holds half a file and no old
-// tail survives; a failed write throws the new bytes away.
+// Files plug-ins open for reading or writing. A file opened for writing replaces its target when
+// it is closed (see ReplacementFile), so the target never holds half a file and no old tail
+// survives; a failed write throws the new bytes away.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "FileErrors.h"
 #include "Files.h"
+#include "ReplaceFile.h"
 
 namespace pdfhost {
 
@@ -19,8 +21,9 @@ class OpenFiles {
   OpenFiles(const OpenFiles&) = delete;
   OpenFiles& operator=(const OpenFiles&) = delete;
 
-  // Opens a file: for reading, or (writing) a new temporary file beside the target. Throws
-  // FileFailure; a folder is refused.
+  // Opens a file: for reading (a regular file only, opened without blocking, so a FIFO or a
+  // device is refused unread), or (writing) a new temporary file beside the target, which must
+  // be writable. Throws FileFailure.
   ASFile open(const std::string& path, bool writing);
   // Reads up to `count` bytes at the file's position; 0 at the end. Throws FileFailure.
   std::size_t read(ASFile file, char* buffer, std::size_t count);
@@ -39,6 +42,7 @@ class OpenFiles {
  private:
   std::unique_ptr<_t_ASFile> take(ASFile file);
   std::vector<std::unique_ptr<_t_ASFile>> files_;
+  std::map<ASFile, std::unique_ptr<ReplacementFile>> replacements_;  // the files open for writing
 };
 
 }  // namespace pdfhost

@@ -5,8 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -27,8 +30,10 @@ std::string tempPath(const std::string& name)
   return "/tmp/pdfhost-e2e-" + std::to_string(::getpid()) + "-" + name;
 }
 
-// Runs pdfhost headless-capable with its output captured; arguments are already quoted.
-HostRun pdfhost(const std::string& arguments, const std::string& answers = "")
+// Runs pdfhost headless-capable with its output captured; arguments are already quoted. A
+// wrapper command, when given, runs pdfhost (for example under a limit or a driver).
+HostRun pdfhost(const std::string& arguments, const std::string& answers = "",
+                const std::string& wrapper = "")
 {
   std::string answersPath = tempPath("answers");
   std::string logPath = tempPath("log");
@@ -39,7 +44,7 @@ HostRun pdfhost(const std::string& arguments, const std::string& answers = "")
   std::string args = arguments;
   for (std::size_t at; (at = args.find("@ANSWERS@")) != std::string::npos;)
     args.replace(at, 9, answersPath);
-  std::string command = std::string(TVP_PDFHOST) + " --log " + logPath + " " + args + " >" +
+  std::string command = wrapper + " " + TVP_PDFHOST + " --log " + logPath + " " + args + " >" +
                         outPath + " 2>" + errPath;
   HostRun run;
   int raw = std::system(command.c_str());
@@ -146,4 +151,170 @@ TEST(Pdfhost, AMistakeOnTheCommandLineShowsTheUsage)
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("unknown option --bogus"), std::string::npos);
   EXPECT_NE(run.err.find("usage: pdfhost"), std::string::npos);
+}
+
+// HOSTILE CONDITIONS
+
+namespace {
+
+// Runs a command (pdfhost, given as its arguments) under an X server of its own, presses a key in
+// the ticket dialog once it shows, and closes the dialog with "&Close" if it is still open.
+const char kDialogDriver[] = R"(key=$1; shift
+"$@" & host=$!
+window() { for i in $(seq 100); do id=$(xdotool search --onlyvisible --class pdfhost | head -1)
+  [ -n "$id" ] && return 0; sleep 0.1; done; return 1; }
+window && xdotool windowfocus --sync "$id" && sleep 0.3 && xdotool key "$key"
+for i in $(seq 50); do kill -0 $host 2>/dev/null || break; sleep 0.1; done
+for i in $(seq 10); do kill -0 $host 2>/dev/null || break
+  window && xdotool windowfocus --sync "$id" && xdotool key alt+c; sleep 0.5; done
+kill $host 2>/dev/null
+wait $host
+)";
+
+std::string dialogDriver(const std::string& key)
+{
+  std::string script = tempPath("driver.sh");
+  std::ofstream(script) << kDialogDriver;
+  return "timeout 300 xvfb-run -a -s '-screen 0 1280x1200x24' sh " + script + " " + key;
+}
+
+// A one-page PDF whose packet carries a whole ticket, with `junk` bytes before its header.
+std::string ticketPdf(const std::string& path, std::size_t junk)
+{
+  std::string fields;
+  for (const char* field : {"ediorderid", "jobid", "client", "agency", "service", "advertiser",
+                            "firstpub", "location", "theme", "contact", "phone"})
+    fields += std::string("<tvp:") + field + ">v</tvp:" + field + ">";
+  fields += "<tvp:email>a@b.c</tvp:email><tvp:bwcolour>YES</tvp:bwcolour>"
+            "<tvp:fullcolour>NO</tvp:fullcolour><tvp:spotcolour>-</tvp:spotcolour>";
+  std::string packet =
+      "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+      "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+      "rdf:about=\"\" xmlns:tvp=\"http://ns.tovarin.com/tvp/adticket/1.0/\">" +
+      fields + "</rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+  std::ofstream(path + ".raw")
+      << "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>\nendobj\n"
+         "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n3 0 obj\n<< /Type /Page "
+         "/Parent 2 0 R /MediaBox [0 0 200 200] >>\nendobj\n4 0 obj\n<< /Type /Metadata /Subtype "
+         "/XML /Length "
+      << packet.size() << " >>\nstream\n" << packet
+      << "\nendstream\nendobj\ntrailer\n<< /Root 1 0 R /Size 5 >>\n%%EOF\n";
+  // qpdf writes the cross-reference table.
+  testfiles::shell("qpdf --static-id " + path + ".raw " + path + ".pdf");
+  std::ofstream(path) << std::string(junk, '~') << readFile(path + ".pdf");
+  std::remove((path + ".raw").c_str());
+  std::remove((path + ".pdf").c_str());
+  return readFile(path);
+}
+
+struct Hostile {
+  const char* name;
+  std::function<HostRun(const std::string& folder)> run;  // pdfhost in the condition
+  std::function<void(const HostRun&, const std::string& folder)> check;
+};
+
+std::string qpdfCheck(const std::string& file)
+{
+  int status = -1;
+  std::string output = testfiles::shell("qpdf --check " + file, &status);
+  return status == 0 && output.find("WARNING") == std::string::npos ? "clean" : output;
+}
+
+}  // namespace
+
+TEST(Pdfhost, SurvivesHostileConditionsWithNothingLost)
+{
+  const Hostile cases[] = {
+      {"a FIFO and a device on the command line",
+       [](const std::string& folder) {
+         ::mkfifo((folder + "/f.pdf").c_str(), 0644);
+         return pdfhost("--menus " + folder + "/f.pdf /dev/zero", "", "timeout 60");
+       },
+       [](const HostRun& run, const std::string& folder) {
+         EXPECT_EQ(run.status, 1);
+         EXPECT_EQ(run.err, "pdfhost: " + folder + "/f.pdf: is not a regular file, not a PDF file\n");
+       }},
+      {"bytes before the header, saved twice",
+       [](const std::string& folder) {
+         std::string file = folder + "/ad.pdf";
+         std::string before = ticketPdf(file, 100);
+         std::string args = kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + file;
+         HostRun first = pdfhost(args, "yes\n", dialogDriver("alt+s"));
+         std::string saved = readFile(file);
+         EXPECT_EQ(saved.compare(0, before.size(), before), 0) << "appended to";
+         EXPECT_EQ(qpdfCheck(file), "clean") << "after the first save";
+         HostRun second = pdfhost(args, "yes\n", dialogDriver("alt+s"));
+         EXPECT_EQ(readFile(file).compare(0, saved.size(), saved), 0) << "appended to";
+         second.log = first.log + second.log;
+         return second;
+       },
+       [](const HostRun& run, const std::string& folder) {
+         EXPECT_EQ(run.status, 0) << run.err;
+         std::size_t saves = 0;
+         for (std::size_t at = run.log.find("document saved incrementally: " + folder + "/ad.pdf");
+              at != std::string::npos; at = run.log.find("document saved incrementally", at + 1))
+           ++saves;
+         EXPECT_EQ(saves, 2u) << run.log;
+         EXPECT_EQ(qpdfCheck(folder + "/ad.pdf"), "clean");
+       }},
+      {"a file-size limit the save runs into",
+       [](const std::string& folder) {
+         std::string file = folder + "/ad.pdf";
+         std::string before = ticketPdf(file, 0);
+         std::string limit = std::to_string(before.size() + 600);
+         HostRun run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + file,
+                               "ok\nyes\n", dialogDriver("alt+s") + " prlimit --fsize=" + limit);
+         EXPECT_EQ(readFile(file), before) << "byte-identical";
+         return run;
+       },
+       [](const HostRun& run, const std::string& folder) {
+         EXPECT_EQ(run.status, 0) << "not killed by SIGXFSZ: " << run.err;
+         EXPECT_NE(run.log.find("alert: The disk is full."), std::string::npos) << run.log;
+         EXPECT_EQ(run.log.find("document saved"), std::string::npos) << run.log;
+         EXPECT_EQ(testfiles::shell("ls -A " + folder), "ad.pdf\n") << "no temporary file left";
+       }},
+      {"a file-size limit the sheet's save runs into",
+       [](const std::string& folder) {
+         std::ofstream(folder + "/pdfDoc.pdf") << "the last sheet\n";
+         std::string file = folder + "/ad.pdf";
+         std::string limit = std::to_string(ticketPdf(file, 0).size() + 600);
+         return pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + file,
+                        "ok\nprint " + folder + "/job.pdf\nyes\n",
+                        "env PDFHOST_SHARED_DIR=" + folder + " " + dialogDriver("alt+p") +
+                            " prlimit --fsize=" + limit);
+       },
+       [](const HostRun& run, const std::string& folder) {
+         EXPECT_EQ(run.status, 0) << run.err;
+         EXPECT_NE(run.log.find("alert: The disk is full."), std::string::npos) << run.log;
+         EXPECT_EQ(run.log.find("print job"), std::string::npos) << "nothing printed: " << run.log;
+         EXPECT_EQ(readFile(folder + "/pdfDoc.pdf"), "the last sheet\n");
+         EXPECT_EQ(testfiles::shell("ls -A " + folder), "ad.pdf\npdfDoc.pdf\n");
+       }},
+      {"a link planted at the sheet's name in the shared folder",
+       [](const std::string& folder) {
+         std::ofstream(folder + "/victim") << "the user's own file\n";
+         ::symlink((folder + "/victim").c_str(), (folder + "/pdfDoc.pdf").c_str());
+         std::string file = folder + "/ad.pdf";
+         ticketPdf(file, 0);
+         return pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + file,
+                        "print " + folder + "/job.pdf\nyes\n",
+                        "env PDFHOST_SHARED_DIR=" + folder + " " + dialogDriver("alt+p"));
+       },
+       [](const HostRun& run, const std::string& folder) {
+         EXPECT_EQ(run.status, 0) << run.err;
+         EXPECT_EQ(readFile(folder + "/victim"), "the user's own file\n");
+         EXPECT_EQ(qpdfCheck(folder + "/pdfDoc.pdf"), "clean");
+         EXPECT_EQ(readFile(folder + "/job.pdf"), readFile(folder + "/pdfDoc.pdf")) << run.log;
+         EXPECT_NE(readFile(folder + "/job.pdf"), "");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    char folder[] = "/tmp/pdfhost-e2e-hostile-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    HostRun run = c.run(folder);
+    c.check(run, folder);
+    testfiles::shell(std::string("rm -rf ") + folder);
+  }
+  std::remove(tempPath("driver.sh").c_str());
 }

@@ -32,19 +32,20 @@ target_compile_definitions(test_plugin PRIVATE
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
 gtest_discover_tests(test_plugin DISCOVERY_MODE PRE_TEST)
 
+# The suites that bring up the window toolkit run each test on an X server of its own, so that
+# parallel tests never share one (the wrapper says why).
+set(TVP_OWN_DISPLAY ${CMAKE_SOURCE_DIR}/tests/dialog/with-own-display.sh)
+
 add_executable(test_pdfhost tests/e2e/test_pdfhost.cpp)
 target_link_libraries(test_pdfhost PRIVATE GTest::gtest_main)
 target_compile_definitions(test_pdfhost PRIVATE
   TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
   TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
   TVP_FIXTURE_DIR="${CMAKE_BINARY_DIR}/test_plug_ins"
+  TVP_OWN_DISPLAY="${TVP_OWN_DISPLAY}"
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
 add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake)
 gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST)
-
-# The suites that bring up the window toolkit run each test on an X server of its own, so that
-# parallel tests never share one (the wrapper says why).
-set(TVP_OWN_DISPLAY ${CMAKE_SOURCE_DIR}/tests/dialog/with-own-display.sh)
 
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and
 # the dialog command in pdfhost with the plug-in module.

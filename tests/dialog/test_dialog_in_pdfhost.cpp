@@ -11,19 +11,7 @@
 #include <sstream>
 #include <string>
 
-namespace {
-
 using testfiles::readFile;
-
-int count(const std::string& text, const std::string& what)
-{
-  int found = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++found;
-  return found;
-}
-
-}  // namespace
 
 TEST(DialogInPdfhost, WithoutADisplayEachChoiceSaysSoAndTheHostRunsOn)
 {
@@ -40,13 +28,13 @@ TEST(DialogInPdfhost, WithoutADisplayEachChoiceSaysSoAndTheHostRunsOn)
 
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_EQ(WEXITSTATUS(raw), 0) << err;
-  EXPECT_EQ(count(log,
+  EXPECT_EQ(testfiles::countOf(log,
                   "alert: The Ad Ticket dialog cannot be opened: the window toolkit could "
                   "not be started. -> "),
             2)
       << log;
-  EXPECT_EQ(count(log, "menu item ZEKT:TVPMetadata: done\n"), 2) << log;
-  EXPECT_EQ(count(log, "error"), 0) << "no host error was raised: " << log;
+  EXPECT_EQ(testfiles::countOf(log, "menu item ZEKT:TVPMetadata: done\n"), 2) << log;
+  EXPECT_EQ(testfiles::countOf(log, "error"), 0) << "no host error was raised: " << log;
   EXPECT_NE(log.find("quit\n"), std::string::npos) << log;
   EXPECT_EQ(err, "") << "the toolkit's own message is not printed";
 }

@@ -209,14 +209,6 @@ class SavingThroughPdfhost : public ::testing::TestWithParam<SavingCase> {
   std::string dir_;
 };
 
-int count(const std::string& text, const std::string& what)
-{
-  int found = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++found;
-  return found;
-}
-
 }  // namespace
 
 TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
@@ -248,7 +240,7 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
     EXPECT_EQ(status, 0) << log;
     EXPECT_EQ(err, "") << "nothing of the toolkits' own reaches the user";
     EXPECT_NE(log.find("quit\n"), std::string::npos) << "the host lived on: " << log;
-    EXPECT_EQ(count(log, "question: "), 1) << "only the quit question: " << log;
+    EXPECT_EQ(testfiles::countOf(log, "question: "), 1) << "only the quit question: " << log;
 
     struct stat info {};
     if (c.alert != nullptr) {
@@ -286,7 +278,7 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
               "Mediahaus M\xC3\xBCnchen\nJ-1\n");
 
     std::string exported = readFile(dir_ + "/export.xml");
-    EXPECT_EQ(count(exported, "\r\n   tvp:"), 24) << exported;
+    EXPECT_EQ(testfiles::countOf(exported, "\r\n   tvp:"), 24) << exported;
     EXPECT_NE(exported.find("tvp:client=\"Mediahaus M\xC3\xBCnchen\""), std::string::npos)
         << "the dialog opened again with every field";
   }

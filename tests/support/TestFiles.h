@@ -1,4 +1,4 @@
-// Small helpers the test suites share: whole files in and out, and a command's output.
+// Small helpers the test suites share: whole files in and out, a command's output, counting.
 #pragma once
 
 #include <cstdio>
@@ -36,6 +36,15 @@ inline std::string shell(const std::string& command, int* status = nullptr)
   if (status != nullptr)
     *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return output;
+}
+
+// How many times `what` stands in `text`.
+inline int countOf(const std::string& text, const std::string& what)
+{
+  int found = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++found;
+  return found;
 }
 
 }  // namespace testfiles

@@ -34,22 +34,27 @@ std::string folderOf(const std::string& path)
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Whether users other than the owner may add files to a folder, and so plant links in it.
-bool othersMayWrite(const std::string& folder)
+// Whether a link was planted by someone else: it lies in a folder other users may add files to,
+// and neither we nor the folder's owner made it (the rule the kernel's protected_symlinks uses
+// for sticky folders).
+bool plantedByAnother(const std::string& link, const struct stat& linkInfo)
 {
-  struct stat info {};
-  return ::stat(folder.c_str(), &info) == 0 && (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  struct stat folder {};
+  if (::stat(folderOf(link).c_str(), &folder) != 0)
+    return true;
+  bool othersMayWrite = (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+  return othersMayWrite && linkInfo.st_uid != ::geteuid() && linkInfo.st_uid != folder.st_uid;
 }
 
-// The file a chain of links ends at (which need not exist). A link in a folder others may write
-// is not followed: the link itself is what gets replaced.
+// The file a chain of links ends at (which need not exist). A link someone else planted is not
+// followed: the link itself is what gets replaced.
 std::string followLinks(const std::string& target)
 {
   std::string path = target;
   for (int followed = 0;; ++followed) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode) ||
-        othersMayWrite(folderOf(path)))
+        plantedByAnother(path, info))
       return path;
     if (followed == kMostLinks)
       failWith(ELOOP, kASErrFileOpen, target);

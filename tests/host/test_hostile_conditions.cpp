@@ -506,6 +506,18 @@ TEST_F(Hostile, ALinkStaysALinkAndItsFileReceivesTheText)
   EXPECT_EQ(readFile(path("real/t.xml")), "new");
   EXPECT_EQ(modeOf(path("real/t.xml")) & 07777, 0640);
   EXPECT_EQ(namesIn(path("real")), std::set<std::string>{"t.xml"});
+
+  // In a folder anyone may write, a link another user planted is replaced, never followed.
+  if (::geteuid() != 0)
+    return;
+  ::chmod(folder_.c_str(), 01777);
+  ASSERT_EQ(::symlink("real/t.xml", path("planted.xml").c_str()), 0);
+  ASSERT_EQ(::lchown(path("planted.xml").c_str(), 65534, 65534), 0);
+  EXPECT_EQ(codeOf([&] { exportTo(path("link.xml"), "ours"); }), kASErrNone);
+  EXPECT_EQ(readFile(path("real/t.xml")), "ours") << "our own link is still followed";
+  EXPECT_EQ(codeOf([&] { exportTo(path("planted.xml"), "theirs"); }), kASErrNone);
+  EXPECT_EQ(readFile(path("real/t.xml")), "ours");
+  EXPECT_TRUE(S_ISREG(modeOf(path("planted.xml"))));
 }
 
 TEST_F(Hostile, StaleTemporaryFilesOfOurOwnAreCleanedUp)

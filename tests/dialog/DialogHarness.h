@@ -235,6 +235,7 @@ class DialogTest : public ::testing::Test {
   }
 
   Seen seen;
+  std::string logPath_;  // the host's log for this test
 
  private:
   struct Pending {
@@ -279,8 +280,6 @@ class DialogTest : public ::testing::Test {
     data.coreVersion = pdfhost::Host::get().offeredVersion("Core");
     return setup(HANDSHAKE_V0200, &data) != 0;
   }
-
-  std::string logPath_;
 };
 
 }  // namespace dialogtest

@@ -27,9 +27,16 @@ constexpr size_t kBlockSize = 64 * 1024;
 
 FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize)
 {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking, and checked on the descriptor itself: a FIFO or a device put in the file's
+  // place is refused, never waited on or read.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0)
     fail(name_, "open");
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd_);
+    throw std::runtime_error(name_ + " is not a regular file");
+  }
 }
 
 FileSource::~FileSource()

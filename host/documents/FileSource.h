@@ -13,7 +13,8 @@ namespace pdfhost {
 
 class FileSource : public InputSource {
  public:
-  // Opens the file for reading; throws QPDFSystemError naming it when it cannot.
+  // Opens the file for reading; throws QPDFSystemError naming it when it cannot, and
+  // std::runtime_error when it is not a regular file.
   explicit FileSource(const std::string& path);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;

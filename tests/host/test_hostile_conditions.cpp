@@ -19,6 +19,7 @@
 
 #include "HostFixture.h"
 #include "calls/CallSupport.h"
+#include "documents/FileSource.h"
 #include "support/Texts.h"
 
 using namespace pdfhost;
@@ -364,6 +365,8 @@ TEST_F(Hostile, AFifoOrADeviceIsRefusedUnread)
     EXPECT_EQ(ASFileSysOpenFile(nullptr, name, ASFILE_READ, &handle), kASErrFileOpen) << file;
     EXPECT_EQ(handle, nullptr);
     ASFileSysReleasePath(nullptr, name);
+    // What qpdf reads through checks the file again: one swapped in after the checks above.
+    EXPECT_THROW(pdfhost::FileSource source(file), std::runtime_error) << file;
   }
   EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
 }

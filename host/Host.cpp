@@ -58,7 +58,7 @@ void Host::reset(HostConfig newConfig)
   live = LiveObjects();
   fillTables();
   frames.setObserver([this](ASErrorCode error, bool caughtByPlugin) {
-    log.write("error " + hex(static_cast<ASUns32>(error)) + " raised (" + errorText(error) +
+    log.write("error " + hex(static_cast<ASUns32>(error)) + " raised (" + errorText(error, frames.detailOf(error)) +
               "): caught by " + (caughtByPlugin ? "the plug-in's frame" : "the host's frame"));
   });
   if (config.hasMenubar)

@@ -142,7 +142,7 @@ bool Host::runGuarded(const std::string& what, Body&& body)
     body();
     return true;
   } catch (HostError& error) {
-    alertNote(errorText(error.code()));
+    alertNote(errorText(error.code(), frames.detailOf(error.code())));
   } catch (std::exception& e) {
     reportUnexpected(what, e.what());
   } catch (...) {

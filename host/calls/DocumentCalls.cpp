@@ -36,7 +36,7 @@ const std::string& textOf(ASText text)
 [[noreturn]] void raiseSaveFailure(const SaveFailure& failure)
 {
   host().log.write("save failed: " + std::string(failure.what()));
-  host().frames.raise(failure.code());
+  host().frames.raise(failure.code(), failure.detail());
 }
 
 // Names the missing folder that holds `target`; the shared folder's name comes with the setting
@@ -58,8 +58,8 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
   std::string problem = folderProblem(target, &folderMissing);
   if (!problem.empty()) {
     if (folderMissing)
-      setErrorDetail(kASErrFolderMissing, missingFolderDetail(target));
-    throw SaveFailure(folderMissing ? kASErrFolderMissing : kASErrFolderPermission, problem);
+      throw SaveFailure(kASErrFolderMissing, problem, missingFolderDetail(target));
+    throw SaveFailure(kASErrFolderPermission, problem);
   }
   // The shared folder is others' to write: a link found there was planted, and is replaced.
   bool shared = absolutePath(target).rfind(sharedFolder() + "/", 0) == 0;

@@ -89,7 +89,7 @@ void ASfree(void* block)
 
 const char* ASGetErrorString(ASErrorCode error, char* buffer, ASSize_t bufferSize)
 {
-  return copyErrorText(error, buffer, bufferSize);
+  return copyErrorText(error, host().frames.detailOf(error), buffer, bufferSize);
 }
 
 // ACROSUPPORT: files and path names

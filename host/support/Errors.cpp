@@ -39,48 +39,25 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrPageContent, "The page content could not be changed."},
 };
 
-struct ErrorDetail {
-  ASErrorCode code = kASErrNone;
-  std::string text;
-};
-
-// The detail set for the next raise, and the one of the last raise.
-ErrorDetail& pendingDetail()
-{
-  static ErrorDetail detail;
-  return detail;
-}
-ErrorDetail& raisedDetail()
-{
-  static ErrorDetail detail;
-  return detail;
-}
-
 }  // namespace
 
-void setErrorDetail(ASErrorCode error, const std::string& detail)
+std::string errorText(ASErrorCode error, const std::string& detail)
 {
-  pendingDetail() = ErrorDetail{error, detail};
-}
-
-std::string errorText(ASErrorCode error)
-{
-  const ErrorDetail& raised = raisedDetail();
   for (const auto& row : kErrorTexts)
     if (row.code == error)
-      return raised.code == error && !raised.text.empty() ? row.text + (" " + raised.text)
-                                                          : row.text;
+      return detail.empty() ? row.text : row.text + (" " + detail);
   char text[64];
   std::snprintf(text, sizeof text, "An unknown error occurred (0x%08X).",
                 static_cast<unsigned>(error));
   return text;
 }
 
-const char* copyErrorText(ASErrorCode error, char* buffer, std::size_t bufferSize)
+const char* copyErrorText(ASErrorCode error, const std::string& detail, char* buffer,
+                          std::size_t bufferSize)
 {
   if (buffer == nullptr || bufferSize == 0)
     return buffer;
-  std::string text = errorText(error);
+  std::string text = errorText(error, detail);
   std::size_t length = text.size() < bufferSize - 1 ? text.size() : bufferSize - 1;
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
@@ -106,12 +83,10 @@ void ExceptionFrames::truncate(std::size_t depth)
     frames_.resize(depth);
 }
 
-void ExceptionFrames::raise(ASErrorCode error)
+void ExceptionFrames::raise(ASErrorCode error, const std::string& detail)
 {
   lastError_ = error;
-  // A detail belongs to the one raise it was set for; a raise without one has none.
-  raisedDetail() = pendingDetail().code == error ? pendingDetail() : ErrorDetail();
-  pendingDetail() = ErrorDetail();
+  lastDetail_ = detail;
   bool toPlugin = !frames_.empty() && frames_.back().plugin && frames_.back().restore != nullptr;
   if (observer_)
     observer_(error, toPlugin);

@@ -12,13 +12,9 @@
 
 namespace pdfhost {
 
-// The host's text for an error code; unknown codes get a text that names the code. When the
-// last raise was of this code and came with a detail, the detail follows the code's own text.
-std::string errorText(ASErrorCode error);
-
-// A detail for the next raise, when it is of `error` (such as which folder is missing): set by
-// a call just before it raises. Any raise takes the pending detail or drops it.
-void setErrorDetail(ASErrorCode error, const std::string& detail);
+// The host's text for an error code; unknown codes get a text that names the code. A detail
+// (such as which folder is missing) follows the code's own text.
+std::string errorText(ASErrorCode error, const std::string& detail = "");
 
 // A raise that no plug-in frame took; the host frame around the current callback catches it.
 class HostError : public std::runtime_error {
@@ -45,10 +41,16 @@ class ExceptionFrames {
   // Drops frames above a depth: a callback that returned without popping its frames.
   void truncate(std::size_t depth);
 
-  // Records the code, then gives control to the top frame: a plug-in frame's restore procedure,
-  // or the host's own frame (by throwing HostError). Never returns.
-  [[noreturn]] void raise(ASErrorCode error);
+  // Records the code and its detail for the user (empty for none), then gives control to the top
+  // frame: a plug-in frame's restore procedure, or the host's own frame (by throwing HostError).
+  // Never returns.
+  [[noreturn]] void raise(ASErrorCode error, const std::string& detail = "");
   ASErrorCode lastError() const { return lastError_; }
+  // The detail the last raise came with, when it was of this code; empty otherwise.
+  std::string detailOf(ASErrorCode error) const
+  {
+    return error == lastError_ ? lastDetail_ : std::string();
+  }
 
   // The host's own frame around a callback it makes; restores the stack depth on every path.
   class HostFrame {
@@ -71,10 +73,13 @@ class ExceptionFrames {
   };
   std::vector<Frame> frames_;
   ASErrorCode lastError_ = kASErrNone;
+  std::string lastDetail_;
   RaiseObserver observer_;
 };
 
-// Copies an error's text into a caller's buffer, cut to fit with its NUL; returns the buffer.
-const char* copyErrorText(ASErrorCode error, char* buffer, std::size_t bufferSize);
+// Copies an error's text (with its detail) into a caller's buffer, cut to fit with its NUL;
+// returns the buffer.
+const char* copyErrorText(ASErrorCode error, const std::string& detail, char* buffer,
+                          std::size_t bufferSize);
 
 }  // namespace pdfhost

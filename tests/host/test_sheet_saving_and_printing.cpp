@@ -197,7 +197,8 @@ TEST_F(SheetSaving, AMissingFolderFailsTheSaveNamesTheFolderAndWritesNothing)
         ASFileSysCreatePathName(nullptr, ASAtomFromString("POSIXPath"), c.posix.c_str(), nullptr);
     EXPECT_THROW(PDDocSave(doc, PDSaveFull, path, nullptr, nullptr, nullptr), HostError);
     EXPECT_EQ(Host::get().frames.lastError(), kASErrFolderMissing);
-    EXPECT_EQ(errorText(kASErrFolderMissing), c.text);
+    EXPECT_EQ(errorText(kASErrFolderMissing, Host::get().frames.detailOf(kASErrFolderMissing)),
+              c.text);
     ASFileSysReleasePath(nullptr, path);
     PDDocRelease(doc);
   }

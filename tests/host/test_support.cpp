@@ -41,7 +41,7 @@ TEST(Atoms, TheNullAtomIsNeverHandedOut)
 TEST(ErrorTexts, CopiedWhole)
 {
   char buffer[256];
-  EXPECT_EQ(copyErrorText(kASErrFileNotFound, buffer, sizeof buffer), buffer);
+  EXPECT_EQ(copyErrorText(kASErrFileNotFound, "", buffer, sizeof buffer), buffer);
   EXPECT_STREQ(buffer, "The file could not be found.");
 }
 
@@ -49,10 +49,10 @@ TEST(ErrorTexts, CutToTheBufferWithItsTerminator)
 {
   char buffer[9];
   std::memset(buffer, 'x', sizeof buffer);
-  copyErrorText(kASErrFileNotFound, buffer, 5);
+  copyErrorText(kASErrFileNotFound, "", buffer, 5);
   EXPECT_STREQ(buffer, "The ");
   EXPECT_EQ(buffer[5], 'x') << "nothing written past the given size";
-  EXPECT_EQ(copyErrorText(kASErrFileNotFound, buffer, 0), buffer);
+  EXPECT_EQ(copyErrorText(kASErrFileNotFound, "", buffer, 0), buffer);
 }
 
 TEST(ErrorTexts, UnknownCodeNamesTheCode)
@@ -64,15 +64,15 @@ TEST(ErrorTexts, ADetailBelongsToTheOneRaiseItWasSetFor)
 {
   const std::string missing = "The folder to save the file in does not exist.";
   ExceptionFrames frames;
-  setErrorDetail(kASErrFolderMissing, "The folder is /x.");
+  auto textOf = [&](ASErrorCode code) { return errorText(code, frames.detailOf(code)); };
+  EXPECT_THROW(frames.raise(kASErrFolderMissing, "The folder is /x."), HostError);
+  EXPECT_EQ(textOf(kASErrFolderMissing), missing + " The folder is /x.");
+  EXPECT_EQ(textOf(kASErrFileWrite), errorText(kASErrFileWrite)) << "only for its own code";
   EXPECT_THROW(frames.raise(kASErrFolderMissing), HostError);
-  EXPECT_EQ(errorText(kASErrFolderMissing), missing + " The folder is /x.");
-  EXPECT_THROW(frames.raise(kASErrFolderMissing), HostError);
-  EXPECT_EQ(errorText(kASErrFolderMissing), missing) << "a later raise without a detail";
-  setErrorDetail(kASErrFolderMissing, "The folder is /y.");
+  EXPECT_EQ(textOf(kASErrFolderMissing), missing) << "a later raise without a detail";
+  EXPECT_THROW(frames.raise(kASErrFolderMissing, "The folder is /y."), HostError);
   EXPECT_THROW(frames.raise(kASErrFileWrite), HostError);
-  EXPECT_THROW(frames.raise(kASErrFolderMissing), HostError);
-  EXPECT_EQ(errorText(kASErrFolderMissing), missing) << "another code's raise dropped it";
+  EXPECT_EQ(textOf(kASErrFolderMissing), missing) << "another code's raise dropped it";
 }
 
 namespace {

@@ -75,7 +75,7 @@ void failingPrint(AVDoc)
 
 std::string textOf(ASErrorCode error)
 {
-  return pdfhost::errorText(error);
+  return pdfhost::errorText(error, Host::get().frames.detailOf(error));
 }
 
 }  // namespace

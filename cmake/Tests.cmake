@@ -36,16 +36,19 @@ gtest_discover_tests(test_plugin DISCOVERY_MODE PRE_TEST)
 # parallel tests never share one (the wrapper says why).
 set(TVP_OWN_DISPLAY ${CMAKE_SOURCE_DIR}/tests/dialog/with-own-display.sh)
 
-add_executable(test_pdfhost tests/e2e/test_pdfhost.cpp)
+# pdfhost end to end; the ticket saved through it on PDFs of several producers, each run under
+# an Xvfb of its own and worked by keyboard.
+add_executable(test_pdfhost tests/e2e/test_pdfhost.cpp tests/e2e/test_saving_through_pdfhost.cpp)
 target_link_libraries(test_pdfhost PRIVATE GTest::gtest_main)
 target_compile_definitions(test_pdfhost PRIVATE
   TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
   TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
   TVP_FIXTURE_DIR="${CMAKE_BINARY_DIR}/test_plug_ins"
   TVP_OWN_DISPLAY="${TVP_OWN_DISPLAY}"
+  TVP_RUN_DIALOG="${CMAKE_SOURCE_DIR}/tests/e2e/run-dialog.sh"
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
 add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake)
-gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST)
+gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and
 # the dialog command in pdfhost with the plug-in module.
@@ -93,14 +96,3 @@ set_property(TARGET test_print PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLA
 gtest_discover_tests(test_print DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 target_sources(test_metadata PRIVATE tests/metadata/test_import_export.cpp)
 
-# The ticket saved through pdfhost on PDFs of several producers, each run under an Xvfb of its
-# own and worked by keyboard.
-add_executable(test_saving_through_pdfhost tests/e2e/test_saving_through_pdfhost.cpp)
-target_link_libraries(test_saving_through_pdfhost PRIVATE GTest::gtest_main)
-target_compile_definitions(test_saving_through_pdfhost PRIVATE
-  TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
-  TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
-  TVP_RUN_DIALOG="${CMAKE_SOURCE_DIR}/tests/e2e/run-dialog.sh"
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
-add_dependencies(test_saving_through_pdfhost pdfhost TovarinAdTicket)
-gtest_discover_tests(test_saving_through_pdfhost DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)

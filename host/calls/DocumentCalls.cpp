@@ -178,11 +178,13 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
     if (incremental) {
       if (document.damaged)
         throw SaveFailure(kASErrDocRepaired, document.path + " was repaired when it was read");
-      if (!(FileIdentity::of(document.path) == document.identity))
-        throw SaveFailure(kASErrFileChanged, document.path + " changed since it was opened");
+      // The update checks itself that the file is still the one read; with nothing to write,
+      // the save still refuses a file that changed or went away.
       if (document.metadataChanged)
         appendMetadataUpdate(*document.pdf, document.path, document.identity,
                              metadata.value_or(""));
+      else if (!(FileIdentity::of(document.path) == document.identity))
+        throw SaveFailure(kASErrFileChanged, document.path + " changed since it was opened");
       target = document.path;
     } else {
       saveWhole(document, target);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,21 +93,22 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
       failure->message = path + ": " + why;
     return nullptr;
   };
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0)
-    return fail(std::strerror(errno));
-  if (S_ISDIR(info.st_mode))
-    return fail("is a folder, not a PDF file");
-  if (!S_ISREG(info.st_mode))
-    return fail("is not a regular file, not a PDF file");
-  // Opened without blocking, so a FIFO put in its place since the stat cannot hang the host.
-  int probe = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (probe < 0)
-    return fail(std::string("cannot be read (") + std::strerror(errno) + ")");
-  bool regular = ::fstat(probe, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(probe);
-  if (!regular)
-    return fail("is not a regular file, not a PDF file");
+  // Told apart before qpdf sees the file, in words about the file itself.
+  ReadRefusal refusal = ReadRefusal::kNone;
+  int probe = openRegularFile(path, &refusal);
+  switch (refusal) {
+    case ReadRefusal::kNone:
+      ::close(probe);
+      break;
+    case ReadRefusal::kMissing:
+      return fail(std::strerror(errno));
+    case ReadRefusal::kFolder:
+      return fail("is a folder, not a PDF file");
+    case ReadRefusal::kNotRegular:
+      return fail("is not a regular file, not a PDF file");
+    case ReadRefusal::kUnreadable:
+      return fail(std::string("cannot be read (") + std::strerror(errno) + ")");
+  }
   auto pdDoc = std::make_unique<_t_PDDoc>();
   try {
     readDocument(*pdDoc, path);

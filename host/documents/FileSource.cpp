@@ -1,8 +1,9 @@
 #include "FileSource.h"
 
+#include "Files.h"
+
 #include <qpdf/QPDFSystemError.hh>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,16 +28,13 @@ constexpr size_t kBlockSize = 64 * 1024;
 
 FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize)
 {
-  // Without blocking, and checked on the descriptor itself: a FIFO or a device put in the file's
-  // place is refused, never waited on or read.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // A FIFO or a device put in the file's place is refused, never waited on or read.
+  ReadRefusal refusal = ReadRefusal::kNone;
+  fd_ = openRegularFile(path, &refusal);
+  if (refusal == ReadRefusal::kFolder || refusal == ReadRefusal::kNotRegular)
+    throw std::runtime_error(name_ + " is not a regular file");
   if (fd_ < 0)
     fail(name_, "open");
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd_);
-    throw std::runtime_error(name_ + " is not a regular file");
-  }
 }
 
 FileSource::~FileSource()

@@ -1,6 +1,11 @@
 #include "Files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +20,36 @@ std::string absolutePath(const std::string& path)
   std::filesystem::path absolute = std::filesystem::absolute(path, error);
   if (error) absolute = std::filesystem::path(path);
   return absolute.lexically_normal().string();
+}
+
+int openRegularFile(const std::string& path, ReadRefusal* refusal)
+{
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    *refusal = ReadRefusal::kMissing;
+    return -1;
+  }
+  auto kindOf = [](const struct stat& file) {
+    return S_ISDIR(file.st_mode)    ? ReadRefusal::kFolder
+           : !S_ISREG(file.st_mode) ? ReadRefusal::kNotRegular
+                                    : ReadRefusal::kNone;
+  };
+  if ((*refusal = kindOf(info)) != ReadRefusal::kNone)
+    return -1;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *refusal = ReadRefusal::kUnreadable;
+    return -1;
+  }
+  if (::fstat(fd, &info) != 0 || (*refusal = kindOf(info)) != ReadRefusal::kNone) {
+    if (*refusal == ReadRefusal::kNone)
+      *refusal = ReadRefusal::kUnreadable;
+    int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
 }
 
 std::string documentPath(const std::string& path)

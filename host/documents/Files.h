@@ -36,6 +36,23 @@ namespace pdfhost {
 // folder). The file need not exist; nothing on disk is touched.
 std::string absolutePath(const std::string& path);
 
+// READING FILES
+
+// Why a path could not be opened for reading as a regular file.
+enum class ReadRefusal {
+  kNone,
+  kMissing,     // it cannot be looked up (errno says why)
+  kFolder,
+  kNotRegular,  // a FIFO, a device, a socket
+  kUnreadable,  // it cannot be opened (errno says why)
+};
+
+// Opens a regular file for reading. Anything else is refused without being opened, and the
+// open itself never blocks and is checked on the descriptor, so a FIFO or a device put at the
+// path meanwhile is refused unread too. Returns the descriptor, which the caller closes, or -1
+// with *refusal saying why (and errno kept for kMissing and kUnreadable).
+int openRegularFile(const std::string& path, ReadRefusal* refusal);
+
 // The path the host knows a document's file by: absolute, its folder resolved through links and
 // `..`, its last part kept, so that a link to the file stays the name the user gave. Falls back
 // to absolutePath when the folder cannot be resolved.

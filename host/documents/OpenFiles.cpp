@@ -1,7 +1,5 @@
 #include "OpenFiles.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,19 +29,14 @@ ASFile OpenFiles::open(const std::string& path, bool writing)
     file->temporary = replacement->temporaryPath();
     replacements_[file.get()] = std::move(replacement);
   } else {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-      failWithErrno(kASErrFileOpen, path);
-    if (S_ISDIR(info.st_mode))
+    ReadRefusal refusal = ReadRefusal::kNone;
+    file->descriptor = openRegularFile(path, &refusal);
+    if (refusal == ReadRefusal::kFolder)
       throw FileFailure(kASErrFileOpen, path + " is a folder");
-    // Not blocking: a FIFO put in the file's place since the stat cannot hang the host.
-    file->descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (refusal == ReadRefusal::kNotRegular)
+      throw FileFailure(kASErrFileOpen, path + " is not a regular file");
     if (file->descriptor < 0)
       failWithErrno(kASErrFileOpen, path);
-    if (::fstat(file->descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-      ::close(file->descriptor);
-      throw FileFailure(kASErrFileOpen, path + " is not a regular file");
-    }
   }
   files_.push_back(std::move(file));
   return files_.back().get();

@@ -10,4 +10,10 @@ export DEBIAN_FRONTEND=noninteractive
   qpdf libqpdf-dev libexempi-dev libwxgtk3.2-dev libgtk-3-dev \
   fonts-urw-base35 xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils \
   libimage-exiftool-perl ghostscript \
-  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+  googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales
+
+# A locale with decimal commas, for the test of a plug-in that takes the user's locale.
+if ! locale -a | grep -qix 'de_DE\.utf-\?8'; then
+  "${as_root[@]}" sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  "${as_root[@]}" locale-gen
+fi

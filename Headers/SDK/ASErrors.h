@@ -20,6 +20,9 @@ enum {
   kASErrFileChanged = 0x40010007,
   kASErrFolderMissing = 0x40010008,     // the folder to write a file in does not exist
   kASErrFolderPermission = 0x40010009,  // the folder to write a file in cannot be written
+  kASErrReadOnlyFileSystem = 0x4001000A,  // the file or folder is on a read-only file system
+  kASErrFolderIsFile = 0x4001000B,        // the folder to write a file in is a file
+  kASErrFolderNotMade = 0x4001000C,       // the folder to write a file in could not be created
   kASErrDocDamaged = 0x40020001,
   kASErrDocEncrypted = 0x40020002,
   kASErrDocNoFile = 0x40020003,

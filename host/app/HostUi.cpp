@@ -1,6 +1,9 @@
 #include "HostUi.h"
 
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 
 #include "documents/ReplaceFile.h"
@@ -97,19 +100,23 @@ PrintResult ScriptedUi::printDocument(const PrintRequest& request)
   // Written beside the target and renamed over it, so a failed job leaves no half a file.
   try {
     ReplacementFile job(*target, ReplacementFile::Links::kFollow);
-    std::ifstream in(request.pdfPath, std::ios::binary);
-    if (!in)
-      return PrintResult{PrintResult::kFailed, "",
-                         *target + ": the document to print cannot be read"};
     char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-      job.write(buffer, static_cast<std::size_t>(in.gcount()));
-    if (in.bad())
-      return PrintResult{PrintResult::kFailed, "",
-                         *target + ": the document to print cannot be read"};
+    for (off_t at = 0;;) {
+      ssize_t got = ::pread(request.descriptor, buffer, sizeof buffer, at);
+      if (got < 0 && errno == EINTR)
+        continue;
+      if (got < 0)
+        return PrintResult{PrintResult::kFailed, "",
+                           *target + ": the document to print cannot be read"};
+      if (got == 0)
+        break;
+      job.write(buffer, static_cast<std::size_t>(got));
+      at += got;
+    }
     job.commit();
   } catch (FileFailure& failure) {
-    return PrintResult{PrintResult::kFailed, "", *target + ": " + failure.what()};
+    // The failure names the file already.
+    return PrintResult{PrintResult::kFailed, "", failure.what()};
   }
   return PrintResult{PrintResult::kPrinted, *target, ""};
 }

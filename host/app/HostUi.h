@@ -36,10 +36,10 @@ struct FileDialogRequest {
   std::vector<FileFilter> filters;
 };
 
-// A print job: the document, as a PDF file, and the name it goes by.
+// A print job: the document, as a PDF file open for reading, and the name it goes by.
 struct PrintRequest {
   std::string title;
-  std::string pdfPath;  // the document as it is now; the host removes it after the job
+  int descriptor = -1;  // the host's, read from its start; open until the job has ended
 };
 
 // What became of a print job.

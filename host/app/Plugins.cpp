@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <map>
 
 #include "../Host.h"
 
@@ -47,6 +48,7 @@ std::vector<std::string> PluginLoader::loadModules(const std::vector<std::string
   runPhase("export", &PIHandshakeData_V0200::exportHFTsCallback);
   runPhase("import/replace/register", &PIHandshakeData_V0200::importReplaceAndRegisterCallback);
   runPhase("init", &PIHandshakeData_V0200::initCallback);
+  logDuplicateItems();
 
   std::vector<std::string> failures;
   for (std::size_t i = first; i < extensions_.size(); ++i) {
@@ -75,6 +77,11 @@ bool PluginLoader::handshake(_t_ASExtension& extension)
     const char* why = ::dlerror();
     return fail(std::string("cannot be loaded (") + (why ? why : "unknown reason") + ")");
   }
+  // A link to a module loaded already is that module: its start-up must not run twice.
+  if (const _t_ASExtension* loaded = loadedWith([&](const _t_ASExtension& other) {
+        return other.module == extension.module;
+      }))
+    return fail("its extension name " + loaded->name + " is already loaded from " + loaded->path);
   auto main = reinterpret_cast<PIMainProc>(::dlsym(extension.module, PI_MAIN_SYMBOL));
   if (main == nullptr)
     return fail("it does not export " PI_MAIN_SYMBOL);
@@ -110,7 +117,43 @@ bool PluginLoader::handshake(_t_ASExtension& extension)
   extension.handshaken = true;
   const char* name = host.atoms.name(extension.handshake.extensionName);
   extension.name = name != nullptr ? name : "";
+  // One plug-in per extension name: the one loaded first keeps it, menus and all.
+  if (const _t_ASExtension* loaded = loadedWith([&](const _t_ASExtension& other) {
+        return &other != &extension && other.name == extension.name;
+      }))
+    return fail("its extension name " + extension.name + " is already loaded from " +
+                loaded->path);
   return true;
+}
+
+template <typename Match>
+const _t_ASExtension* PluginLoader::loadedWith(Match match) const
+{
+  for (const auto& other : extensions_)
+    if (other->handshaken && other->failure.empty() && match(*other))
+      return other.get();
+  return nullptr;
+}
+
+void PluginLoader::logDuplicateItems() const
+{
+  const Menubar* menubar = Host::get().menubar.get();
+  if (menubar == nullptr)
+    return;
+  std::map<std::string, std::vector<const MenuItem*>> byName;
+  for (const Menu* menu : menubar->menus())
+    for (const MenuItem* item : menu->items)
+      byName[item->name].push_back(item);
+  for (const auto& [name, items] : byName) {
+    if (items.size() < 2)
+      continue;
+    std::string owners;
+    for (const MenuItem* item : items)
+      owners += (owners.empty() ? "" : ", ") +
+                (item->owner != nullptr ? item->owner->path : std::string("the host"));
+    logEvent("menu item name " + name + " used " + std::to_string(items.size()) +
+             " times, by " + owners);
+  }
 }
 
 void PluginLoader::runPhase(const char* phase, ASCallback PIHandshakeData_V0200::*callback)

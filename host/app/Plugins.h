@@ -40,6 +40,11 @@ class PluginLoader {
 
  private:
   bool handshake(_t_ASExtension& extension);
+  // The first plug-in loaded (handshaken and not refused) that `match` accepts, or null.
+  template <typename Match>
+  const _t_ASExtension* loadedWith(Match match) const;
+  // Logs each menu item name that more than one item of the menu bar carries.
+  void logDuplicateItems() const;
   void runPhase(const char* phase, ASCallback PIHandshakeData_V0200::*callback);
 
   std::vector<std::unique_ptr<_t_ASExtension>> extensions_;

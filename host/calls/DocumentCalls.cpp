@@ -39,9 +39,9 @@ const std::string& textOf(ASText text)
   host().frames.raise(failure.code(), failure.detail());
 }
 
-// Names the missing folder that holds `target`; the shared folder's name comes with the setting
-// that chooses it, since that is what a user changes.
-std::string missingFolderDetail(const std::string& target)
+// Names the folder that holds `target`; the shared folder's name comes with the setting that
+// chooses it, since that is what a user changes.
+std::string folderDetail(const std::string& target)
 {
   std::string folder = std::filesystem::path(absolutePath(target)).parent_path().string();
   if (folder == sharedFolder())
@@ -54,13 +54,10 @@ std::string missingFolderDetail(const std::string& target)
 // or a planted link never costs the file that was there.
 void saveWhole(_t_PDDoc& doc, const std::string& target)
 {
-  bool folderMissing = false;
-  std::string problem = folderProblem(target, &folderMissing);
-  if (!problem.empty()) {
-    if (folderMissing)
-      throw SaveFailure(kASErrFolderMissing, problem, missingFolderDetail(target));
-    throw SaveFailure(kASErrFolderPermission, problem);
-  }
+  ASErrorCode folderError = kASErrNone;
+  std::string problem = folderProblem(target, &folderError);
+  if (!problem.empty())
+    throw SaveFailure(folderError, problem, folderDetail(target));
   // The shared folder is others' to write: a link found there was planted, and is replaced.
   bool shared = absolutePath(target).rfind(sharedFolder() + "/", 0) == 0;
   ReplacementFile file(target, shared ? ReplacementFile::Links::kReplace

@@ -1,9 +1,15 @@
 // The host's calls for views of new documents and printing (AcroView), and the path names and
 // file system a plug-in saves them with (AcroSupport, ASExtra).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
 #include "calls/CallSupport.h"
+#include "documents/Files.h"
+#include "documents/IncrementalSave.h"
 #include "documents/ReplaceFile.h"
 #include "documents/SharedFolder.h"
 #include "documents/WholePdf.h"
@@ -29,20 +35,68 @@ std::string titleOf(AVDoc view)
   return view->title.empty() ? "Untitled" : view->title;
 }
 
-// A temporary copy of a document for a print job, written through checked writes (a full disk
-// fails the job rather than printing half a document); removed when dropped.
-class PrintCopy {
+// The system's folder for temporary files: TMPDIR when it names one, else /tmp.
+std::string temporaryFolder()
+{
+  const char* chosen = std::getenv("TMPDIR");
+  return chosen != nullptr && chosen[0] == '/' ? chosen : "/tmp";
+}
+
+// What a print job reads: a descriptor taken before the print dialog opens, so that whatever
+// another process puts at the document's path meanwhile is never printed. Closed when dropped.
+class PrintSource {
  public:
-  explicit PrintCopy(_t_PDDoc& doc) : file_("/tmp", "the print copy")
+  explicit PrintSource(_t_PDDoc& doc)
   {
+    // A document as it was saved is read from its file, if that is still the file it read.
+    bool saved = !doc.path.empty() && !doc.metadataChanged && !host().pages.changedSinceRead(doc);
+    if (saved && openSavedFile(doc))
+      return;
+    // Otherwise from a copy of its own: written through checked writes (a full disk fails the
+    // job rather than printing half a document), and removed from its folder as soon as it is
+    // open, so that a run killed during the dialog leaves nothing behind. A copy killed while
+    // it was written is swept by a later print, as saves sweep theirs.
+    std::string folder = temporaryFolder();
+    removeStaleTemporaryFiles(folder);
+    TemporaryFile copy(folder, "the print copy");
     writeWholePdf(*doc.pdf, host().pages.pdfVersionNeeded(doc),
-                  [this](const char* bytes, std::size_t count) { file_.write(bytes, count); });
-    file_.finish();
+                  [&copy](const char* bytes, std::size_t count) { copy.write(bytes, count); });
+    copy.finish();
+    ReadRefusal refusal = ReadRefusal::kNone;
+    descriptor_ = openRegularFile(copy.path(), &refusal);
+    if (descriptor_ < 0)
+      throw FileFailure(kASErrFileRead, "the print copy cannot be read back");
   }
-  const std::string& path() const { return file_.path(); }
+  ~PrintSource()
+  {
+    if (descriptor_ >= 0)
+      ::close(descriptor_);
+  }
+  PrintSource(const PrintSource&) = delete;
+  PrintSource& operator=(const PrintSource&) = delete;
+
+  int descriptor() const { return descriptor_; }
 
  private:
-  TemporaryFile file_;
+  bool openSavedFile(const _t_PDDoc& doc)
+  {
+    ReadRefusal refusal = ReadRefusal::kNone;
+    int fd = openRegularFile(doc.path, &refusal);
+    struct stat info {};
+    const FileIdentity& read = doc.identity;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_dev == read.device &&
+        info.st_ino == read.inode && info.st_size == read.size &&
+        info.st_mtim.tv_sec == read.modified.tv_sec &&
+        info.st_mtim.tv_nsec == read.modified.tv_nsec) {
+      descriptor_ = fd;
+      return true;
+    }
+    if (fd >= 0)
+      ::close(fd);
+    return false;
+  }
+
+  int descriptor_ = -1;
 };
 
 }  // namespace
@@ -68,21 +122,15 @@ AVDoc AVDocOpenFromPDDocWithParams(PDDoc doc, ASText tempTitle, AVDocOpenParams 
 void AVDocDoPrint(AVDoc doc)
 {
   AVDoc view = openView(doc, "AVDocDoPrint");
-  _t_PDDoc& document = *view->pdDoc;
-  // A document as it was saved is printed from its file; one changed since, from a copy.
-  bool saved = !document.path.empty() && !document.metadataChanged &&
-               !host().pages.changedSinceRead(document);
-  std::unique_ptr<PrintCopy> copy;
-  if (!saved) {
-    try {
-      copy = std::make_unique<PrintCopy>(document);
-    } catch (std::exception& failure) {
-      host().log.write("print job: " + titleOf(view) + " failed: " + failure.what());
-      host().alertNote("The document could not be printed: " + std::string(failure.what()));
-      return;
-    }
+  std::unique_ptr<PrintSource> source;
+  try {
+    source = std::make_unique<PrintSource>(*view->pdDoc);
+  } catch (std::exception& failure) {
+    host().log.write("print job: " + titleOf(view) + " failed: " + failure.what());
+    host().alertNote("The document could not be printed: " + std::string(failure.what()));
+    return;
   }
-  host().printDocument(PrintRequest{titleOf(view), saved ? document.path : copy->path()});
+  host().printDocument(PrintRequest{titleOf(view), source->descriptor()});
 }
 
 ASBool AVDocClose(AVDoc doc, ASBool /*noSave*/)
@@ -118,7 +166,7 @@ ASPathName ASFileSysCreatePathName(ASFileSys fileSys, ASAtom pathSpecType, const
   if (shared) {
     std::string why;
     if (!prepareSharedFolder(&why))
-      host().log.write("shared folder missing: " + why);
+      host().log.write("shared folder not usable: " + why);
     host().log.write("shared folder: " + posix + " -> " + path);
   }
   ++host().live.paths;

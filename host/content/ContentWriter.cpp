@@ -1,16 +1,35 @@
 #include "ContentWriter.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 namespace pdfhost {
 namespace content {
 
-std::string formatNumber(double value)
+// Numbers go through to_chars and from_chars, which never look at the locale: a plug-in that
+// sets one with a decimal comma must not change a single byte of the content.
+namespace {
+
+std::string fixedDecimals(double value, int decimals)
 {
   char text[64];
-  std::snprintf(text, sizeof text, "%.5f", value);
-  std::string number = text;
+  auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  return std::string(text, written.ptr);
+}
+
+double readNumber(const std::string& text)
+{
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace
+
+std::string formatNumber(double value)
+{
+  std::string number = fixedDecimals(value, 5);
   while (number.back() == '0')
     number.pop_back();
   if (number.back() == '.')
@@ -25,10 +44,9 @@ std::string formatFixed(ASFixed value)
   double exact = static_cast<double>(value) / 65536.0;
   // Five decimals always read back exactly (1e-5 is finer than 1/65536); fewer often do.
   for (int decimals = 0; decimals < 5; ++decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, exact);
-    if (std::llround(std::strtod(text, nullptr) * 65536.0) == value)
-      return formatNumber(std::strtod(text, nullptr));
+    double shorter = readNumber(fixedDecimals(exact, decimals));
+    if (std::llround(shorter * 65536.0) == value)
+      return formatNumber(shorter);
   }
   return formatNumber(exact);
 }

@@ -107,9 +107,12 @@ bool parseCharMetric(const std::string& line, CharMetric* metric)
 {
   std::istringstream fields(line);
   std::string item;
+  // The widths are read as the file writes them, whatever locale a plug-in set.
+  fields.imbue(std::locale::classic());
   bool haveWidth = false;
   while (std::getline(fields, item, ';')) {
     std::istringstream words(item);
+    words.imbue(std::locale::classic());
     std::string key;
     words >> key;
     if (key == "C")

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,11 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
     case ReadRefusal::kUnreadable:
       return fail(std::string("cannot be read (") + std::strerror(errno) + ")");
   }
+  // The host knows a document by its absolute path, which the system must be able to take.
+  std::size_t absoluteLength = documentPath(path).size();
+  if (absoluteLength >= PATH_MAX)
+    return fail("cannot be opened: its absolute path is " + std::to_string(absoluteLength) +
+                " bytes long, longer than the system's limit of " + std::to_string(PATH_MAX - 1));
   auto pdDoc = std::make_unique<_t_PDDoc>();
   try {
     readDocument(*pdDoc, path);

@@ -10,9 +10,10 @@ ASErrorCode errorForErrno(int error, ASErrorCode otherwise)
     case ENOENT:
     case ENOTDIR:
       return kASErrFileNotFound;
+    case EROFS:
+      return kASErrReadOnlyFileSystem;
     case EACCES:
     case EPERM:
-    case EROFS:
     case ETXTBSY:
       return kASErrFilePermission;
     case ENOSPC:

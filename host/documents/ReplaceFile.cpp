@@ -84,8 +84,18 @@ TemporaryFile::TemporaryFile(const std::string& folder, const std::string& name)
   std::vector<char> made(pattern.begin(), pattern.end());
   made.push_back('\0');
   descriptor_ = ::mkostemp(made.data(), O_CLOEXEC);
-  if (descriptor_ < 0)
-    failWith(errno, kASErrFileOpen, name_);
+  if (descriptor_ < 0) {
+    // The new file is made in the folder: what failed is the folder, not the file.
+    int error = errno;
+    struct stat info {};
+    if (error == ENOTDIR && ::stat(folder.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+      throw FileFailure(kASErrFolderIsFile, folder + " is a file, not a folder (for " + name_ + ")");
+    if (error == ENOENT || error == ENOTDIR)
+      throw FileFailure(kASErrFolderMissing, folder + ": no such folder (for " + name_ + ")");
+    if (error == EACCES || error == EPERM)
+      throw FileFailure(kASErrFolderPermission, folder + ": " + std::strerror(error));
+    failWith(error, kASErrFileOpen, name_);
+  }
   path_ = made.data();
 }
 
@@ -159,7 +169,8 @@ std::string checkedDestination(const std::string& target, ReplacementFile::Links
   std::string destination = links == ReplacementFile::Links::kFollow ? followLinks(target) : target;
   *existed = ::lstat(destination.c_str(), existing) == 0;
   if (!*existed) {
-    if (errno != ENOENT)
+    // A missing folder, or a file in its place, is told by the temporary file's making.
+    if (errno != ENOENT && errno != ENOTDIR)
       failWith(errno, kASErrFileOpen, destination);
     return destination;
   }

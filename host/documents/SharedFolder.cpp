@@ -1,5 +1,7 @@
 #include "SharedFolder.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "documents/FileErrors.h"
 #include "documents/Files.h"
 
 namespace pdfhost {
@@ -32,6 +35,16 @@ std::string collapseSlashes(const std::string& path)
   return out;
 }
 
+// The account's home: HOME, or the password database's entry when HOME is unset or empty.
+std::string homeFolder()
+{
+  std::string home = environment("HOME");
+  if (!home.empty())
+    return home;
+  const struct passwd* account = ::getpwuid(::geteuid());
+  return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
+}
+
 }  // namespace
 
 bool sharedFolderIsDefault()
@@ -46,7 +59,7 @@ std::string sharedFolder()
     return absolutePath(chosen);
   std::string data = environment("XDG_DATA_HOME");
   if (data.empty() || data[0] != '/')  // the XDG rules ignore a relative XDG_DATA_HOME
-    data = environment("HOME") + "/.local/share";
+    data = homeFolder() + "/.local/share";
   return absolutePath(data + "/pdfhost/Shared");
 }
 
@@ -71,25 +84,44 @@ bool prepareSharedFolder(std::string* why)
     std::filesystem::create_directories(folder, error);
   if (std::filesystem::is_directory(folder))
     return true;
-  if (why != nullptr)
+  if (why != nullptr && std::filesystem::exists(folder))
+    *why = folder + " is a file, not a folder";
+  else if (why != nullptr)
     *why = folder + ": " + (error ? error.message() : std::string("no such folder"));
   return false;
 }
 
-std::string folderProblem(const std::string& path, bool* missing)
+std::string folderProblem(const std::string& path, ASErrorCode* code)
 {
   std::string folder = std::filesystem::path(absolutePath(path)).parent_path().string();
-  *missing = false;
-  std::error_code error;
-  bool isFolder = std::filesystem::is_directory(folder, error);
-  if (error == std::errc::permission_denied)
-    return folder + ": " + error.message();
-  if (!isFolder) {
-    *missing = true;
-    return folder + ": no such folder";
+  *code = kASErrNone;
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) {
+    int error = errno;
+    *code = error == EACCES ? kASErrFolderPermission : kASErrFolderMissing;
+    if (*code == kASErrFolderMissing && folder == sharedFolder() && sharedFolderIsDefault()) {
+      // The default folder is the host's to make: a failure says why it could not.
+      std::error_code made;
+      std::filesystem::create_directories(folder, made);
+      if (made) {
+        *code = kASErrFolderNotMade;
+        return folder + ": " + made.message();
+      }
+      return folderProblem(path, code);
+    }
+    return folder + ": " + (error == ENOENT ? std::string("no such folder") : std::strerror(error));
   }
-  if (::access(folder.c_str(), W_OK | X_OK) != 0)
-    return folder + ": " + std::strerror(errno);
+  if (!S_ISDIR(info.st_mode)) {
+    *code = kASErrFolderIsFile;
+    return folder + " is a file, not a folder";
+  }
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    int error = errno;
+    *code = errorForErrno(error, kASErrFolderPermission) == kASErrReadOnlyFileSystem
+                ? kASErrReadOnlyFileSystem
+                : kASErrFolderPermission;
+    return folder + ": " + std::strerror(error);
+  }
   return "";
 }
 

@@ -1,9 +1,12 @@
 // The Mac shared users folder, "/Users/Shared", as this host keeps it: a folder of its own that
 // the environment variable PDFHOST_SHARED_DIR names, or by default
-// $XDG_DATA_HOME/pdfhost/Shared (~/.local/share/pdfhost/Shared without XDG_DATA_HOME).
+// $XDG_DATA_HOME/pdfhost/Shared (~/.local/share/pdfhost/Shared without XDG_DATA_HOME, the home
+// being the account's own when HOME is unset).
 #pragma once
 
 #include <string>
+
+#include "ASErrors.h"
 
 namespace pdfhost {
 
@@ -23,8 +26,10 @@ std::string hostPathOfPosixPath(const std::string& posixPath, bool* inSharedFold
 // the reason, when the folder does not exist afterwards.
 bool prepareSharedFolder(std::string* why);
 
-// Why a file cannot be written into the folder that holds `path`: empty when it can.
-// `missing` says whether the folder does not exist (rather than being unwritable).
-std::string folderProblem(const std::string& path, bool* missing);
+// Why a file cannot be written into the folder that holds `path`, and the host error that says
+// so (kASErrNone and an empty text when it can): a missing folder, a file in its place, one
+// without write permission, a read-only file system. A missing default shared folder is made
+// first; kASErrFolderNotMade when that fails.
+std::string folderProblem(const std::string& path, ASErrorCode* code);
 
 }  // namespace pdfhost

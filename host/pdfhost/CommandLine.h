@@ -1,5 +1,8 @@
 // pdfhost's command line:
-//   pdfhost [--plugins DIR] [--answers FILE] [--log FILE] [--run ITEM-NAME]... [--menus] [FILE.pdf ...]
+//   pdfhost [--plugins DIR] [--answers FILE] [--log FILE] [--run ITEM-NAME]... [--menus]
+//           [--] [FILE.pdf ...]
+// A value that begins with '-' is refused as an option put where a value belongs; after "--"
+// every argument is a file.
 #pragma once
 
 #include <optional>

@@ -1,7 +1,10 @@
 // The interactive host's print dialog: GTK's own, with the document's PDF sent as it is to the
-// printer the user chose (the file printer writes it to the file chosen).
+// printer the user chose (the file printer writes it to the file chosen), read from the
+// descriptor the host opened before the dialog.
 #include <gtk/gtk.h>
 #include <gtk/gtkunixprint.h>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -78,7 +81,10 @@ PrintResult GtkUi::printDocument(const PrintRequest& request)
   OwnedObject<GtkPrintJob> job(
       gtk_print_job_new(request.title.c_str(), printer.get(), settings.get(), setup.get()));
   GError* error = nullptr;
-  if (!gtk_print_job_set_source_file(job.get(), request.pdfPath.c_str(), &error)) {
+  // The document the host opened for this job, not whatever its path names now; GTK reads it
+  // from the descriptor's position and leaves the descriptor to the host.
+  ::lseek(request.descriptor, 0, SEEK_SET);
+  if (!gtk_print_job_set_source_fd(job.get(), request.descriptor, &error)) {
     std::string why = error != nullptr ? error->message : "the document cannot be read";
     g_clear_error(&error);
     return failed(why);

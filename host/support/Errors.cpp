@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/Texts.h"
+
 namespace pdfhost {
 
 namespace {
@@ -28,6 +30,9 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrFileChanged, "The file was changed or replaced by another program since it was opened."},
     {kASErrFolderMissing, "The folder to save the file in does not exist."},
     {kASErrFolderPermission, "You do not have permission to save files in the folder."},
+    {kASErrReadOnlyFileSystem, "The file system is read-only: nothing can be saved on it."},
+    {kASErrFolderIsFile, "The folder to save the file in is a file, not a folder."},
+    {kASErrFolderNotMade, "The folder to save the file in could not be made."},
     {kASErrDocDamaged, "The document is damaged and could not be repaired."},
     {kASErrDocEncrypted, "The document is encrypted and cannot be changed."},
     {kASErrDocNoFile, "The document has not been saved to a file yet."},
@@ -57,8 +62,9 @@ const char* copyErrorText(ASErrorCode error, const std::string& detail, char* bu
 {
   if (buffer == nullptr || bufferSize == 0)
     return buffer;
-  std::string text = errorText(error, detail);
-  std::size_t length = text.size() < bufferSize - 1 ? text.size() : bufferSize - 1;
+  // A long path in the detail is shortened in its middle; no character is ever cut in two.
+  std::string text = fitText(errorText(error, detail), bufferSize - 1);
+  std::size_t length = text.size();
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
   return buffer;

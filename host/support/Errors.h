@@ -77,8 +77,8 @@ class ExceptionFrames {
   RaiseObserver observer_;
 };
 
-// Copies an error's text (with its detail) into a caller's buffer, cut to fit with its NUL;
-// returns the buffer.
+// Copies an error's text (with its detail) into a caller's buffer, fitted with its NUL as
+// fitText does; returns the buffer.
 const char* copyErrorText(ASErrorCode error, const std::string& detail, char* buffer,
                           std::size_t bufferSize);
 

@@ -16,7 +16,8 @@ class EventLog {
   // Starts logging to a file, truncating it. Returns false when the file cannot be opened.
   bool open(const std::string& path);
   void close();
-  // Writes one event; line breaks inside the text are written as "\n" so one event stays one line.
+  // Writes one event as one line: a backslash is written "\\", line breaks and tabs as "\n",
+  // "\r", "\t", other control bytes and bytes that are not UTF-8 as "\xHH".
   void write(const std::string& event);
   bool isOpen() const { return file_ != nullptr; }
 

@@ -1,5 +1,6 @@
 #include "Texts.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace pdfhost {
@@ -58,7 +59,63 @@ char32_t decodeUtf8(const std::string& s, std::size_t& i)
   return c;
 }
 
+bool isContinuation(const std::string& text, std::size_t at)
+{
+  return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+}
+
+// Where the longest path in a text starts and ends; an empty range when it has none.
+std::pair<std::size_t, std::size_t> longestPath(const std::string& text)
+{
+  std::pair<std::size_t, std::size_t> longest{0, 0};
+  for (std::size_t at = text.find('/'); at != std::string::npos; at = text.find('/', at + 1)) {
+    if (at > 0 && text[at - 1] != ' ' && text[at - 1] != '(')
+      continue;
+    std::size_t end = text.size();
+    for (const char* stop : {", ", ": ", ". ", " ("})
+      end = std::min(end, text.find(stop, at));
+    while (end > at + 1 && (text[end - 1] == '.' || text[end - 1] == ','))
+      --end;
+    if (end - at > longest.second - longest.first)
+      longest = {at, end};
+    at = end - 1;
+  }
+  return longest;
+}
+
 }  // namespace
+
+std::size_t utf8SequenceLength(const std::string& text, std::size_t at)
+{
+  std::size_t next = at;
+  char32_t c = decodeUtf8(text, next);
+  // A bad sequence decodes as U+FFFD over one byte; U+FFFD itself takes three.
+  return c == 0xFFFD && next == at + 1 ? 0 : next - at;
+}
+
+std::string fitText(const std::string& text, std::size_t limit)
+{
+  static const std::string kEllipsis = "\u2026";
+  if (text.size() <= limit)
+    return text;
+  std::string shortened = text;
+  auto [start, end] = longestPath(text);
+  std::size_t excess = text.size() - limit + kEllipsis.size();
+  if (end - start > excess + 1) {
+    // A third of what stays before the cut, two thirds after it: the file's name is at the end.
+    std::size_t keep = end - start - excess;
+    std::size_t headEnd = start + std::max<std::size_t>(keep / 3, 1);
+    std::size_t tailStart = end - (keep - (headEnd - start));
+    while (isContinuation(text, headEnd)) --headEnd;
+    while (isContinuation(text, tailStart)) ++tailStart;
+    return text.substr(0, headEnd) + kEllipsis + text.substr(tailStart);
+  }
+  if (end > start)  // the path is all that could go, and not enough
+    shortened = text.substr(0, start) + kEllipsis + text.substr(end);
+  std::size_t cut = std::min(limit, shortened.size());
+  while (cut > 0 && isContinuation(shortened, cut)) --cut;
+  return shortened.substr(0, cut);
+}
 
 bool isKnownEncoding(ASHostEncoding encoding)
 {

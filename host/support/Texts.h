@@ -25,4 +25,11 @@ std::string toUtf8(const std::string& bytes, ASHostEncoding encoding);
 // UTF-8 to bytes in an encoding; a character the encoding lacks becomes '?'.
 std::string fromUtf8(const std::string& utf8, ASHostEncoding encoding);
 
+// The length of the valid UTF-8 sequence that starts at byte `at`, or 0 when there is none.
+std::size_t utf8SequenceLength(const std::string& text, std::size_t at);
+// A text shortened to at most `limit` bytes, never inside a UTF-8 character: a long path in it
+// (from a '/' that starts a word to the punctuation after it) first loses its middle to "…", so
+// the words after it survive; only then is the end cut.
+std::string fitText(const std::string& text, std::size_t limit);
+
 }  // namespace pdfhost

@@ -476,7 +476,13 @@ INSTANTIATE_TEST_SUITE_P(
                                    },
                                    kASErrFilePermission, true, 0},
                       ExportTarget{"MissingFolder", [](Hostile& t) { return t.path("no/t.xml"); },
-                                   kASErrFileNotFound, false, 0},
+                                   kASErrFolderMissing, false, 0},
+                      ExportTarget{"FolderThatIsAFile",
+                                   [](Hostile& t) {
+                                     writeFile(t.path("f"), "a file");
+                                     return t.path("f/t.xml");
+                                   },
+                                   kASErrFolderIsFile, false, 0},
                       ExportTarget{"Fifo",
                                    [](Hostile& t) {
                                      ::mkfifo(t.path("t.xml").c_str(), 0644);

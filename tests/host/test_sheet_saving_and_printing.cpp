@@ -1,5 +1,6 @@
 // New documents saved to the shared folder, opened without a window, printed and closed: the
 // folder's mapping and its faults, the headless print job, and the counts of what is alive.
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -256,7 +257,9 @@ TEST_P(ScriptedPrint, TakesItsAnswerFromTheScript)
   std::size_t at = answer.find("%s");
   if (at != std::string::npos) answer.replace(at, 2, folder_);
   ScriptedUi ui({answer});
-  PrintResult result = ui.printDocument(PrintRequest{"source.pdf", source});
+  int descriptor = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  PrintResult result = ui.printDocument(PrintRequest{"source.pdf", descriptor});
+  ::close(descriptor);
   EXPECT_EQ(result.outcome, GetParam().outcome) << result.failure;
   if (result.outcome == PrintResult::kPrinted) EXPECT_EQ(result.destination, folder_ + "/job.pdf");
   if (result.outcome == PrintResult::kFailed)

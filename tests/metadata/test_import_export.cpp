@@ -328,7 +328,7 @@ TEST_F(ImportExport, AnExportThatCannotBeWrittenLeavesNoFileClaimingToBeComplete
     click(ID_TVP_CLOSE);
   });
   EXPECT_TRUE(open);
-  EXPECT_EQ(seen.notes, std::vector<std::string>{"The file could not be found."});
+  EXPECT_EQ(seen.notes, std::vector<std::string>{"The folder to save the file in does not exist."});
 
   // A full disk part of the way through: nothing is left behind, not even the partial file.
   std::vector<std::string> before = filesInFolder();

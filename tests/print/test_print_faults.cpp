@@ -199,10 +199,9 @@ struct FolderCase {
   std::string note;  // "%s" stands for the folder
 };
 
-// A missing folder is named, with the setting that chooses it.
-const char kMissingSharedFolder[] =
-    "The folder to save the file in does not exist. The folder is %s, the shared folder; the "
-    "environment variable PDFHOST_SHARED_DIR chooses it.";
+// The folder is named, with the setting that chooses it.
+const std::string kSharedFolderDetail =
+    " The folder is %s, the shared folder; the environment variable PDFHOST_SHARED_DIR chooses it.";
 
 class SharedFolderProblem : public PrintFaults, public ::testing::WithParamInterface<FolderCase> {};
 
@@ -229,20 +228,20 @@ INSTANTIATE_TEST_SUITE_P(
     Folders, SharedFolderProblem,
     ::testing::Values(FolderCase{"Missing",
                                  [](const std::string& work) { return work + "/no-such-folder"; },
-                                 kMissingSharedFolder},
+                                 textOf(kASErrFolderMissing) + kSharedFolderDetail},
                       FolderCase{"AFileInItsPlace",
                                  [](const std::string& work) {
                                    std::ofstream(work + "/a-file") << "not a folder";
                                    return work + "/a-file";
                                  },
-                                 kMissingSharedFolder},
+                                 textOf(kASErrFolderIsFile) + kSharedFolderDetail},
                       FolderCase{"Unwritable",
                                  [](const std::string& work) {
                                    std::filesystem::create_directory(work + "/read-only");
                                    ::chmod((work + "/read-only").c_str(), 0555);
                                    return work + "/read-only";
                                  },
-                                 textOf(kASErrFolderPermission)}),
+                                 textOf(kASErrFolderPermission) + kSharedFolderDetail}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PrintFaults, TheDefaultSharedFolderIsMadeOnDemand)

@@ -1,13 +1,15 @@
 # Test suites: the host layer in-process, the plug-in's own code in-process, the plug-in module
 # loaded by the host, and pdfhost end to end.
 
-# Plug-in modules that misbehave at start-up, for the loader's refusals.
-foreach(fixture no_entry refuses_handshake)
+# Plug-in modules that misbehave at start-up, for the loader's refusals, and a well-behaved one
+# that takes the user's locale at init.
+foreach(fixture no_entry refuses_handshake takes_user_locale)
   add_library(fixture_${fixture} MODULE tests/fixtures/${fixture}_plugin.cpp)
   target_include_directories(fixture_${fixture} PRIVATE Headers/SDK)
   set_target_properties(fixture_${fixture} PROPERTIES PREFIX ""
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test_plug_ins/${fixture})
 endforeach()
+target_sources(fixture_takes_user_locale PRIVATE Headers/SDK/PIMain.cpp)
 
 add_executable(test_host
   tests/host/test_support.cpp
@@ -47,7 +49,8 @@ target_compile_definitions(test_pdfhost PRIVATE
   TVP_OWN_DISPLAY="${TVP_OWN_DISPLAY}"
   TVP_RUN_DIALOG="${CMAKE_SOURCE_DIR}/tests/e2e/run-dialog.sh"
   TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
-add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake)
+add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake
+  fixture_takes_user_locale)
 gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and

@@ -1,6 +1,10 @@
 // The host's menu model, alerts and documents as the tables hand them to plug-ins.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <fstream>
 
 #include "HostFixture.h"
@@ -110,7 +114,23 @@ TEST_F(HostCalls, FilesThatAreNotPdfsAreRefusedByName)
   std::ofstream(text) << "just some text, no PDF here\n";
   std::string empty = "/tmp/pdfhost-empty.pdf";
   std::ofstream(empty).close();
+  // A readable PDF named by a relative path whose absolute form is longer than PATH_MAX.
+  char deep[] = "/tmp/pdfhost-deep-XXXXXX";
+  ASSERT_NE(::mkdtemp(deep), nullptr);
+  char* before = ::getcwd(nullptr, 0);
+  const std::string level(200, 'd');
+  std::string relative;
+  ASSERT_EQ(::chdir(deep), 0);
+  for (int i = 0; i < 21; ++i) {
+    ::mkdir(level.c_str(), 0755);
+    ASSERT_EQ(::chdir(level.c_str()), 0);
+    relative += (i == 0 ? "" : level + "/");
+  }
+  std::ofstream("ad.pdf") << testfiles::readFile(TVP_SAMPLE_PDF);
+  ASSERT_EQ(::chdir((std::string(deep) + "/" + level).c_str()), 0);
+  relative += "ad.pdf";
   const BadFile cases[] = {
+      {"deeper than PATH_MAX", relative, "longer than the system's limit of 4095"},
       {"missing", "/tmp/pdfhost-no-such-file.pdf", "No such file or directory"},
       {"text", text, "not a PDF file"},
       {"empty", empty, "not a PDF file"},
@@ -124,6 +144,9 @@ TEST_F(HostCalls, FilesThatAreNotPdfsAreRefusedByName)
     EXPECT_EQ(failure.message.find('\n'), std::string::npos) << c.name << ": one line";
   }
   EXPECT_EQ(Host::get().documents.count(), 0u);
+  EXPECT_EQ(::chdir(before), 0);
+  std::free(before);
+  testfiles::shell(std::string("rm -rf ") + deep);
   std::remove(text.c_str());
   std::remove(empty.c_str());
 }

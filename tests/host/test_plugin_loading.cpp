@@ -69,8 +69,9 @@ TEST_F(PluginLoading, AppendsToAnExistingTovarinMenu)
   auto* existing = new Menu();
   existing->title = "Tovarin tools";
   existing->name = "ZEKT:Tovarin";
+  // Made first by someone else, under the very name of the plug-in's item.
   auto* first = new MenuItem();
-  first->name = "Other";
+  first->name = "ZEKT:TVPMetadata";
   existing->items.push_back(first);
   host.menubar->addMenu(existing, 9999);
   existing->release();  // the bar's reference stays
@@ -82,6 +83,10 @@ TEST_F(PluginLoading, AppendsToAnExistingTovarinMenu)
   EXPECT_EQ(existing->items[1]->name, "ZEKT:TVPMetadata") << "appended at the end";
   EXPECT_EQ(existing->references, 1) << "acquired once, released once";
   EXPECT_EQ(existing->items[1]->references, 1);
+  EXPECT_NE(logText().find(std::string("menu item name ZEKT:TVPMetadata used 2 times, by the host, ") +
+                           kPlugin + "\n"),
+            std::string::npos)
+      << logText();
 }
 
 TEST_F(PluginLoading, WithoutMenubarInitFailsAndCreatesNothing)

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 
 #include "HostFixture.h"
 #include "calls/CallSupport.h"
@@ -127,16 +129,50 @@ TEST_F(SheetSaving, TheDefaultFolderFollowsXdgDataHomeThenHome)
   environment_.unset("XDG_DATA_HOME");
   environment_.set("HOME", "/home/someone");
   EXPECT_EQ(sharedFolder(), "/home/someone/.local/share/pdfhost/Shared");
+  environment_.unset("HOME");
+  std::string home = ::getpwuid(::geteuid())->pw_dir;
+  EXPECT_EQ(sharedFolder(), absolutePath(home + "/.local/share/pdfhost/Shared"))
+      << "the account's home, not the root of the file system";
   EXPECT_TRUE(sharedFolderIsDefault());
 }
+
+namespace {
+
+// A print dialog during which another process puts its own sheet at a path.
+class ReplacedDuringTheDialog : public ScriptedUi {
+ public:
+  ReplacedDuringTheDialog(std::string answer, std::string path)
+      : ScriptedUi({std::move(answer)}), path_(std::move(path))
+  {
+  }
+  PrintResult printDocument(const PrintRequest& request) override
+  {
+    std::string other = path_ + ".other";
+    std::ofstream(other) << "%PDF-1.4 another user's sheet";
+    std::rename(other.c_str(), path_.c_str());
+    return ScriptedUi::printDocument(request);
+  }
+
+ private:
+  std::string path_;
+};
+
+std::string contentOf(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
 
 TEST_F(SheetSaving, ASavedSheetIsOpenedWithoutAWindowPrintedAndClosed)
 {
   PDDoc doc = savedDocument("//Users/Shared/pdfDoc.pdf");
   std::string saved = folder_ + "/pdfDoc.pdf";
   EXPECT_EQ(std::system(("qpdf --check '" + saved + "' >/dev/null").c_str()), 0);
+  std::string savedBytes = contentOf(saved);
   std::string printed = folder_ + "/printed.pdf";
-  Host::get().ui = std::make_unique<ScriptedUi>(std::deque<std::string>{"print " + printed});
+  Host::get().ui = std::make_unique<ReplacedDuringTheDialog>("print " + printed, saved);
 
   AVDocOpenParamsRec params{};
   params.size = sizeof params;
@@ -151,10 +187,8 @@ TEST_F(SheetSaving, ASavedSheetIsOpenedWithoutAWindowPrintedAndClosed)
   EXPECT_TRUE(AVDocClose(view, true));
   EXPECT_THROW(AVDocClose(view, true), HostError) << "closed already";
 
-  std::ifstream a(saved, std::ios::binary), b(printed, std::ios::binary);
-  std::string savedBytes((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-  std::string printedBytes((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(printedBytes, savedBytes) << "the job is the saved file";
+  EXPECT_EQ(contentOf(printed), savedBytes)
+      << "the job is the file this print saved, not what is at its path now";
   std::string log = logText();
   EXPECT_NE(log.find("shared folder: //Users/Shared/pdfDoc.pdf -> " + saved), std::string::npos)
       << log;
@@ -163,6 +197,15 @@ TEST_F(SheetSaving, ASavedSheetIsOpenedWithoutAWindowPrintedAndClosed)
 
 TEST_F(SheetSaving, ADocumentChangedSinceItsSaveIsPrintedAsItIsNow)
 {
+  // The print copy goes to the temporary folder; one that a killed print left there an hour
+  // ago is swept, and the new one is gone once the job is done.
+  std::string temporary = folder_ + "/tmp";
+  std::filesystem::create_directory(temporary);
+  environment_.set("TMPDIR", temporary);
+  std::string stale = temporary + "/.pdfhost-Ab12Cd";
+  std::ofstream(stale) << "half a print copy";
+  struct timespec twoHoursAgo[2] = {{std::time(nullptr) - 7200, 0}, {std::time(nullptr) - 7200, 0}};
+  ::utimensat(AT_FDCWD, stale.c_str(), twoHoursAgo, 0);
   PDDoc doc = savedDocument("//Users/Shared/pdfDoc.pdf");
   PDPage page = PDDocCreatePage(doc, 0, ASFixedRect{0, 100 * fixedOne, 100 * fixedOne, 0});
   PDPageRelease(page);
@@ -177,29 +220,45 @@ TEST_F(SheetSaving, ADocumentChangedSinceItsSaveIsPrintedAsItIsNow)
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) info.append(buffer, n);
   ::pclose(pipe);
   EXPECT_NE(info.find("Pages:           2\n"), std::string::npos) << info;
+  EXPECT_TRUE(std::filesystem::is_empty(temporary)) << "the stale copy swept, the new one gone";
 }
 
 TEST_F(SheetSaving, AMissingFolderFailsTheSaveNamesTheFolderAndWritesNothing)
 {
-  environment_.set("PDFHOST_SHARED_DIR", folder_ + "/gone");
+  const std::string hint = ", the shared folder; the environment variable PDFHOST_SHARED_DIR "
+                           "chooses it.";
+  std::ofstream(folder_ + "/a-file") << "not a folder";
   const struct {
+    std::string sharedFolder;  // empty: the default one, under XDG_DATA_HOME
     std::string posix;
+    ASErrorCode code;
     std::string text;
   } cases[] = {
-      {"//Users/Shared/pdfDoc.pdf",
-       "The folder to save the file in does not exist. The folder is " + folder_ +
-           "/gone, the shared folder; the environment variable PDFHOST_SHARED_DIR chooses it."},
-      {folder_ + "/other/pdfDoc.pdf",
+      {folder_ + "/gone", "//Users/Shared/pdfDoc.pdf", kASErrFolderMissing,
+       "The folder to save the file in does not exist. The folder is " + folder_ + "/gone" + hint},
+      {folder_ + "/gone", folder_ + "/other/pdfDoc.pdf", kASErrFolderMissing,
        "The folder to save the file in does not exist. The folder is " + folder_ + "/other."},
+      {folder_ + "/a-file", "//Users/Shared/pdfDoc.pdf", kASErrFolderIsFile,
+       "The folder to save the file in is a file, not a folder. The folder is " + folder_ +
+           "/a-file" + hint},
+      {"", "//Users/Shared/pdfDoc.pdf", kASErrFolderNotMade,
+       "The folder to save the file in could not be made. The folder is " + folder_ +
+           "/a-file/pdfhost/Shared" + hint},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    if (c.sharedFolder.empty()) {
+      environment_.unset("PDFHOST_SHARED_DIR");
+      environment_.set("XDG_DATA_HOME", folder_ + "/a-file");
+    } else {
+      environment_.set("PDFHOST_SHARED_DIR", c.sharedFolder);
+    }
     PDDoc doc = PDDocCreate();
     ASPathName path =
         ASFileSysCreatePathName(nullptr, ASAtomFromString("POSIXPath"), c.posix.c_str(), nullptr);
     EXPECT_THROW(PDDocSave(doc, PDSaveFull, path, nullptr, nullptr, nullptr), HostError);
-    EXPECT_EQ(Host::get().frames.lastError(), kASErrFolderMissing);
-    EXPECT_EQ(errorText(kASErrFolderMissing, Host::get().frames.detailOf(kASErrFolderMissing)),
-              c.text);
+    EXPECT_EQ(Host::get().frames.lastError(), c.code);
+    EXPECT_EQ(errorText(c.code, Host::get().frames.detailOf(c.code)), c.text);
     ASFileSysReleasePath(nullptr, path);
     PDDocRelease(doc);
   }
@@ -263,7 +322,7 @@ TEST_P(ScriptedPrint, TakesItsAnswerFromTheScript)
   EXPECT_EQ(result.outcome, GetParam().outcome) << result.failure;
   if (result.outcome == PrintResult::kPrinted) EXPECT_EQ(result.destination, folder_ + "/job.pdf");
   if (result.outcome == PrintResult::kFailed)
-    EXPECT_NE(result.failure.find(folder_ + "/no/job.pdf"), std::string::npos);
+    EXPECT_EQ(testfiles::countOf(result.failure, folder_ + "/no/job.pdf"), 1) << result.failure;
   std::size_t files = static_cast<std::size_t>(std::distance(
       std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()));
   EXPECT_EQ(files, result.outcome == PrintResult::kPrinted ? 2u : 1u) << "nothing half-written";

@@ -1,13 +1,18 @@
 // Atoms, error texts, exception frames and texts of the host.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "Host.h"
 #include "app/HostUi.h"
 #include "support/Atoms.h"
+#include "../support/TestFiles.h"
 #include "support/Errors.h"
+#include "support/EventLog.h"
 #include "support/Texts.h"
 
 using namespace pdfhost;
@@ -53,6 +58,51 @@ TEST(ErrorTexts, CutToTheBufferWithItsTerminator)
   EXPECT_STREQ(buffer, "The ");
   EXPECT_EQ(buffer[5], 'x') << "nothing written past the given size";
   EXPECT_EQ(copyErrorText(kASErrFileNotFound, "", buffer, 0), buffer);
+}
+
+TEST(ErrorTexts, ALongPathLosesItsMiddleAndNoCharacterIsCut)
+{
+  const std::string folder = "/home/m\xC3\xBCller/" + std::string(300, 'a') + "/\xE2\x82\xAC-ads";
+  const std::string hint = ", the shared folder; the environment variable PDFHOST_SHARED_DIR "
+                           "chooses it.";
+  char buffer[256];
+  copyErrorText(kASErrFolderMissing, "The folder is " + folder + hint, buffer, sizeof buffer);
+  std::string text = buffer;
+  EXPECT_EQ(text.size(), 255u);
+  EXPECT_EQ(toUtf8(text, kHostEncodingUTF8), text) << "valid UTF-8";
+  EXPECT_EQ(text.rfind("The folder to save the file in does not exist. The folder is /home/m", 0), 0u);
+  const std::string end = "a/\xE2\x82\xAC-ads" + hint;
+  EXPECT_EQ(text.substr(text.size() - end.size()), end) << "the path's end and the hint survive";
+  EXPECT_NE(text.find("aaa\xE2\x80\xA6" "aaa"), std::string::npos) << "the middle went: " << text;
+  // A text without a path is cut at its end, before a character rather than inside it.
+  copyErrorText(kASErrFolderMissing, "\xE2\x82\xAC\xE2\x82\xAC", buffer, 50);
+  EXPECT_EQ(std::string(buffer), "The folder to save the file in does not exist. ");
+}
+
+TEST(EventLog, EveryEventIsOneLineAndDifferentTextsLogDifferently)
+{
+  const struct {
+    std::string event;
+    std::string line;
+  } cases[] = {
+      {"a\nb", "a\\nb"},
+      {"a\\nb", "a\\\\nb"},
+      {"tab\tand\rreturn", "tab\\tand\\rreturn"},
+      {"\x1B[31mred\x7F", "\\x1B[31mred\\x7F"},
+      {"M\xC3\xBCller \xFF", "M\xC3\xBCller \\xFF"},
+  };
+  std::string path = "/tmp/pdfhost-eventlog-" + std::to_string(::getpid());
+  std::string expected;
+  {
+    EventLog log;
+    ASSERT_TRUE(log.open(path));
+    for (const auto& c : cases) {
+      log.write(c.event);
+      expected += c.line + "\n";
+    }
+  }
+  EXPECT_EQ(testfiles::readFile(path), expected);
+  std::remove(path.c_str());
 }
 
 TEST(ErrorTexts, UnknownCodeNamesTheCode)

@@ -2,6 +2,7 @@
 #include "../support/TestFiles.h"
 #include <gtest/gtest.h>
 
+#include <expat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,8 +10,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <vector>
 #include <sstream>
 #include <string>
 
@@ -79,6 +84,15 @@ TEST(Pdfhost, MenusWithADocumentShowTheItemEnabled)
   EXPECT_NE(run.out.find("  TVP metadata (ZEKT:TVPMetadata) enabled\n"), std::string::npos)
       << run.out;
   EXPECT_NE(run.log.find("document opened: " + kSample), std::string::npos) << run.log;
+
+  // A PDF whose name begins with '-' comes after "--".
+  std::string folder = tempPath("dash");
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(kSample, folder + "/-ad.pdf");
+  run = pdfhost(kPlugins + "--menus -- -ad.pdf", "", "cd " + folder + " &&");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("  TVP metadata (ZEKT:TVPMetadata) enabled\n"), std::string::npos);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(Pdfhost, ADisabledItemIsNotRun)
@@ -122,35 +136,70 @@ TEST(Pdfhost, AFileThatCannotBeOpenedStopsTheRunWithOneLine)
 }
 
 struct BrokenPlugin {
-  const char* folder;
-  const char* reason;
+  const char* name;
+  std::string folder;
+  std::string module;  // the file refused, in the folder
+  std::string reason;
 };
 
 TEST(Pdfhost, APluginThatFailsToLoadIsNamedAndTheHostRunsOn)
 {
+  // Our module twice: as a copy (a module of its own) and as a link to that copy (the same
+  // module); both claim the extension name the first one loaded holds.
+  std::string twice = tempPath("twice");
+  std::filesystem::create_directory(twice);
+  std::filesystem::copy_file(std::string(TVP_PLUGIN_DIR) + "/TovarinAdTicket.so", twice + "/a.so");
+  std::filesystem::create_symlink(std::string(TVP_PLUGIN_DIR) + "/TovarinAdTicket.so",
+                                  twice + "/b.so");
+  std::filesystem::create_symlink(twice + "/a.so", twice + "/c.so");
+  const std::string fixtures = TVP_FIXTURE_DIR;
   const BrokenPlugin cases[] = {
-      {"no_entry", "it does not export AcroPluginMain"},
-      {"refuses_handshake", "it refused the host's handshake version 0x00020000"},
+      {"no entry", fixtures + "/no_entry", "fixture_no_entry.so", "it does not export AcroPluginMain"},
+      {"refuses handshake", fixtures + "/refuses_handshake", "fixture_refuses_handshake.so",
+       "it refused the host's handshake version 0x00020000"},
+      {"a second module of one name", twice, "b.so",
+       "its extension name ZEKT:TVPMetadata is already loaded from " + twice + "/a.so"},
+      {"a link to a module loaded", twice, "c.so",
+       "its extension name ZEKT:TVPMetadata is already loaded from " + twice + "/a.so"},
   };
   for (const auto& c : cases) {
-    std::string folder = std::string(TVP_FIXTURE_DIR) + "/" + c.folder;
-    HostRun run = pdfhost("--plugins " + folder + " --menus " + kSample);
-    EXPECT_NE(run.status, 0) << c.folder;
-    EXPECT_NE(run.err.find("pdfhost: plug-in " + folder + "/fixture_" + c.folder +
-                           ".so not loaded: " + c.reason),
+    SCOPED_TRACE(c.name);
+    HostRun run = pdfhost("--plugins " + c.folder + " --menus " + kSample);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.err.find("pdfhost: plug-in " + c.folder + "/" + c.module + " not loaded: " +
+                           c.reason + "\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.log.find(c.reason), std::string::npos) << run.log;
     EXPECT_NE(run.out.find("File (File)"), std::string::npos) << "the host ran on: " << run.out;
+    EXPECT_LE(testfiles::countOf(run.out, "(ZEKT:TVPMetadata)"), 1) << run.out;
   }
+  // The one loaded keeps its menu, and its item works.
+  HostRun run = pdfhost("--plugins " + twice + " --answers @ANSWERS@ --run ZEKT:TVPMetadata");
+  EXPECT_NE(run.log.find("menu item ZEKT:TVPMetadata: disabled, not run"), std::string::npos)
+      << run.log;
+  std::filesystem::remove_all(twice);
 }
 
 TEST(Pdfhost, AMistakeOnTheCommandLineShowsTheUsage)
 {
-  HostRun run = pdfhost("--bogus");
-  EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("unknown option --bogus"), std::string::npos);
-  EXPECT_NE(run.err.find("usage: pdfhost"), std::string::npos);
+  const struct {
+    std::string arguments;
+    const char* why;
+  } cases[] = {
+      {"--bogus", "unknown option --bogus"},
+      {"--log --menus " + kSample, "--log needs a value, not the option --menus"},
+  };
+  for (const auto& c : cases) {
+    HostRun run = pdfhost(c.arguments);
+    EXPECT_EQ(run.status, 2) << c.arguments;
+    EXPECT_EQ(run.err.rfind(std::string("pdfhost: ") + c.why, 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("\nusage: pdfhost [--plugins DIR] [--answers FILE] [--log FILE] "
+                           "[--run ITEM-NAME] [--menus] [--] [FILE.pdf ...]\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists("--menus")) << "no log named after an option";
+  }
 }
 
 // HOSTILE CONDITIONS
@@ -292,6 +341,33 @@ TEST(Pdfhost, SurvivesHostileConditionsWithNothingLost)
          EXPECT_EQ(readFile(folder + "/pdfDoc.pdf"), "the last sheet\n");
          EXPECT_EQ(testfiles::shell("ls -A " + folder), "ad.pdf\npdfDoc.pdf\n");
        }},
+      {"a document on a read-only file system",
+       [](const std::string& folder) {
+         // The folder is mounted read-only in a namespace of the run's own.
+         std::string mounted = folder + "/ro";
+         std::filesystem::create_directory(mounted);
+         std::string before = ticketPdf(mounted + "/ad.pdf", 0);
+         int status = -1;
+         testfiles::shell("unshare -rm true", &status);
+         if (status != 0)
+           return HostRun{};  // no user namespaces here: nothing to run
+         std::string readOnly = "unshare -rm sh -c 'mount --bind " + mounted + " " + mounted +
+                                " && mount -o remount,ro,bind " + mounted +
+                                " && exec \"$0\" \"$@\"'";
+         HostRun run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + mounted +
+                                   "/ad.pdf",
+                               "ok\nyes\n", dialogDriver("alt+s") + " " + readOnly);
+         EXPECT_EQ(readFile(mounted + "/ad.pdf"), before) << "byte-identical";
+         return run;
+       },
+       [](const HostRun& run, const std::string&) {
+         if (run.status == -1 && run.log.empty())
+           return;  // see above
+         EXPECT_EQ(run.status, 0) << run.err;
+         EXPECT_NE(run.log.find("alert: The file system is read-only: nothing can be saved on it."),
+                   std::string::npos)
+             << run.log;
+       }},
       {"a link planted at the sheet's name in the shared folder",
        [](const std::string& folder) {
          std::ofstream(folder + "/victim") << "the user's own file\n";
@@ -318,5 +394,93 @@ TEST(Pdfhost, SurvivesHostileConditionsWithNothingLost)
     c.check(run, folder);
     testfiles::shell(std::string("rm -rf ") + folder);
   }
+  std::remove(tempPath("driver.sh").c_str());
+}
+
+// THE USER'S LOCALE
+
+namespace {
+
+struct Word {
+  std::string text;
+  std::string box;  // xMin yMin xMax yMax as poppler writes them
+  bool operator==(const Word& other) const { return text == other.text && box == other.box; }
+};
+
+// The words poppler finds on a PDF's pages, with their boxes, read with expat.
+std::vector<Word> wordsOf(const std::string& pdf)
+{
+  int status = -1;
+  std::string xhtml = testfiles::shell("pdftotext -bbox '" + pdf + "' - 2>/dev/null", &status);
+  std::vector<Word> words;
+  if (status != 0)
+    return words;
+  struct State {
+    std::vector<Word>* words;
+    bool inWord = false;
+  } state{&words};
+  std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate(nullptr),
+                                                                 XML_ParserFree);
+  XML_SetUserData(parser.get(), &state);
+  XML_SetElementHandler(
+      parser.get(),
+      [](void* data, const XML_Char* name, const XML_Char** attributes) {
+        auto* state = static_cast<State*>(data);
+        if (std::string(name) != "word")
+          return;
+        Word word;
+        for (int i = 0; attributes[i] != nullptr; i += 2)
+          word.box += std::string(attributes[i]) + "=" + attributes[i + 1] + " ";
+        state->words->push_back(word);
+        state->inWord = true;
+      },
+      [](void* data, const XML_Char*) { static_cast<State*>(data)->inWord = false; });
+  XML_SetCharacterDataHandler(parser.get(), [](void* data, const XML_Char* text, int length) {
+    auto* state = static_cast<State*>(data);
+    if (state->inWord)
+      state->words->back().text.append(text, static_cast<std::size_t>(length));
+  });
+  EXPECT_EQ(XML_Parse(parser.get(), xhtml.data(), static_cast<int>(xhtml.size()), 1),
+            XML_STATUS_OK);
+  return words;
+}
+
+}  // namespace
+
+TEST(Pdfhost, APluginThatTakesTheUserLocaleLeavesTheSheetAsItIs)
+{
+  if (testfiles::shell("locale -a").find("de_DE.utf8") == std::string::npos)
+    GTEST_SKIP() << "the locale de_DE.UTF-8 is not installed (scripts/install-deps.sh makes it)";
+  char folder[] = "/tmp/pdfhost-e2e-locale-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  std::string plugins = std::string(folder) + "/plug_ins";
+  std::filesystem::create_directory(plugins);
+  std::filesystem::create_symlink(std::string(TVP_PLUGIN_DIR) + "/TovarinAdTicket.so",
+                                  plugins + "/TovarinAdTicket.so");
+  std::filesystem::create_symlink(
+      std::string(TVP_FIXTURE_DIR) + "/takes_user_locale/fixture_takes_user_locale.so",
+      plugins + "/fixture_takes_user_locale.so");
+  std::string ad = std::string(folder) + "/ad.pdf";
+  ticketPdf(ad, 0);
+  std::map<std::string, std::vector<Word>> sheets;
+  for (std::string locale : {"C", "de_DE.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    std::string job = std::string(folder) + "/job-" + locale + ".pdf";
+    HostRun run = pdfhost("--plugins " + plugins + " --answers @ANSWERS@ --run ZEKT:TVPMetadata " + ad,
+                          "print " + job + "\nyes\n",
+                          "env LC_ALL=" + locale + " PDFHOST_SHARED_DIR=" + folder + " " +
+                              dialogDriver("alt+p"));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.log.find("(TEST:TakesUserLocale)"), std::string::npos) << run.log;
+    EXPECT_NE(run.log.find("print job: pdfDoc.pdf -> " + job), std::string::npos) << run.log;
+    EXPECT_EQ(qpdfCheck(job), "clean");
+    sheets[locale] = wordsOf(job);
+  }
+  const std::vector<Word>& sheet = sheets["C"];
+  EXPECT_NE(std::find_if(sheet.begin(), sheet.end(), [](const Word& w) { return w.text == "Order"; }),
+            sheet.end())
+      << "poppler reads the sheet";
+  EXPECT_TRUE(sheets["de_DE.UTF-8"] == sheet) << "every word where it is under the C locale";
+  testfiles::shell(std::string("rm -rf ") + folder);
   std::remove(tempPath("driver.sh").c_str());
 }

@@ -103,13 +103,11 @@ PrintResult ScriptedUi::printDocument(const PrintRequest& request)
     char buffer[65536];
     for (off_t at = 0;;) {
       ssize_t got = ::pread(request.descriptor, buffer, sizeof buffer, at);
-      if (got < 0 && errno == EINTR)
-        continue;
+      if (got < 0 && errno == EINTR) continue;
       if (got < 0)
         return PrintResult{PrintResult::kFailed, "",
                            *target + ": the document to print cannot be read"};
-      if (got == 0)
-        break;
+      if (got == 0) break;
       job.write(buffer, static_cast<std::size_t>(got));
       at += got;
     }

@@ -78,9 +78,8 @@ bool PluginLoader::handshake(_t_ASExtension& extension)
     return fail(std::string("cannot be loaded (") + (why ? why : "unknown reason") + ")");
   }
   // A link to a module loaded already is that module: its start-up must not run twice.
-  if (const _t_ASExtension* loaded = loadedWith([&](const _t_ASExtension& other) {
-        return other.module == extension.module;
-      }))
+  if (const _t_ASExtension* loaded =
+          loadedWith([&](const _t_ASExtension& other) { return other.module == extension.module; }))
     return fail("its extension name " + loaded->name + " is already loaded from " + loaded->path);
   auto main = reinterpret_cast<PIMainProc>(::dlsym(extension.module, PI_MAIN_SYMBOL));
   if (main == nullptr)
@@ -121,8 +120,7 @@ bool PluginLoader::handshake(_t_ASExtension& extension)
   if (const _t_ASExtension* loaded = loadedWith([&](const _t_ASExtension& other) {
         return &other != &extension && other.name == extension.name;
       }))
-    return fail("its extension name " + extension.name + " is already loaded from " +
-                loaded->path);
+    return fail("its extension name " + extension.name + " is already loaded from " + loaded->path);
   return true;
 }
 
@@ -130,29 +128,25 @@ template <typename Match>
 const _t_ASExtension* PluginLoader::loadedWith(Match match) const
 {
   for (const auto& other : extensions_)
-    if (other->handshaken && other->failure.empty() && match(*other))
-      return other.get();
+    if (other->handshaken && other->failure.empty() && match(*other)) return other.get();
   return nullptr;
 }
 
 void PluginLoader::logDuplicateItems() const
 {
   const Menubar* menubar = Host::get().menubar.get();
-  if (menubar == nullptr)
-    return;
+  if (menubar == nullptr) return;
   std::map<std::string, std::vector<const MenuItem*>> byName;
   for (const Menu* menu : menubar->menus())
-    for (const MenuItem* item : menu->items)
-      byName[item->name].push_back(item);
+    for (const MenuItem* item : menu->items) byName[item->name].push_back(item);
   for (const auto& [name, items] : byName) {
-    if (items.size() < 2)
-      continue;
+    if (items.size() < 2) continue;
     std::string owners;
     for (const MenuItem* item : items)
       owners += (owners.empty() ? "" : ", ") +
                 (item->owner != nullptr ? item->owner->path : std::string("the host"));
-    logEvent("menu item name " + name + " used " + std::to_string(items.size()) +
-             " times, by " + owners);
+    logEvent("menu item name " + name + " used " + std::to_string(items.size()) + " times, by " +
+             owners);
   }
 }
 

@@ -56,8 +56,7 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
 {
   ASErrorCode folderError = kASErrNone;
   std::string problem = folderProblem(target, &folderError);
-  if (!problem.empty())
-    throw SaveFailure(folderError, problem, folderDetail(target));
+  if (!problem.empty()) throw SaveFailure(folderError, problem, folderDetail(target));
   // The shared folder is others' to write: a link found there was planted, and is replaced.
   bool shared = absolutePath(target).rfind(sharedFolder() + "/", 0) == 0;
   ReplacementFile file(target, shared ? ReplacementFile::Links::kReplace

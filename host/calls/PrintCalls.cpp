@@ -50,8 +50,7 @@ class PrintSource {
   {
     // A document as it was saved is read from its file, if that is still the file it read.
     bool saved = !doc.path.empty() && !doc.metadataChanged && !host().pages.changedSinceRead(doc);
-    if (saved && openSavedFile(doc))
-      return;
+    if (saved && openSavedFile(doc)) return;
     // Otherwise from a copy of its own: written through checked writes (a full disk fails the
     // job rather than printing half a document), and removed from its folder as soon as it is
     // open, so that a run killed during the dialog leaves nothing behind. A copy killed while
@@ -64,13 +63,11 @@ class PrintSource {
     copy.finish();
     ReadRefusal refusal = ReadRefusal::kNone;
     descriptor_ = openRegularFile(copy.path(), &refusal);
-    if (descriptor_ < 0)
-      throw FileFailure(kASErrFileRead, "the print copy cannot be read back");
+    if (descriptor_ < 0) throw FileFailure(kASErrFileRead, "the print copy cannot be read back");
   }
   ~PrintSource()
   {
-    if (descriptor_ >= 0)
-      ::close(descriptor_);
+    if (descriptor_ >= 0) ::close(descriptor_);
   }
   PrintSource(const PrintSource&) = delete;
   PrintSource& operator=(const PrintSource&) = delete;
@@ -91,8 +88,7 @@ class PrintSource {
       descriptor_ = fd;
       return true;
     }
-    if (fd >= 0)
-      ::close(fd);
+    if (fd >= 0) ::close(fd);
     return false;
   }
 
@@ -165,8 +161,7 @@ ASPathName ASFileSysCreatePathName(ASFileSys fileSys, ASAtom pathSpecType, const
   std::string path = hostPathOfPosixPath(posix, &shared);
   if (shared) {
     std::string why;
-    if (!prepareSharedFolder(&why))
-      host().log.write("shared folder not usable: " + why);
+    if (!prepareSharedFolder(&why)) host().log.write("shared folder not usable: " + why);
     host().log.write("shared folder: " + posix + " -> " + path);
   }
   ++host().live.paths;

@@ -45,8 +45,7 @@ std::string formatFixed(ASFixed value)
   // Five decimals always read back exactly (1e-5 is finer than 1/65536); fewer often do.
   for (int decimals = 0; decimals < 5; ++decimals) {
     double shorter = readNumber(fixedDecimals(exact, decimals));
-    if (std::llround(shorter * 65536.0) == value)
-      return formatNumber(shorter);
+    if (std::llround(shorter * 65536.0) == value) return formatNumber(shorter);
   }
   return formatNumber(exact);
 }

@@ -89,7 +89,8 @@ TemporaryFile::TemporaryFile(const std::string& folder, const std::string& name)
     int error = errno;
     struct stat info {};
     if (error == ENOTDIR && ::stat(folder.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
-      throw FileFailure(kASErrFolderIsFile, folder + " is a file, not a folder (for " + name_ + ")");
+      throw FileFailure(kASErrFolderIsFile,
+                        folder + " is a file, not a folder (for " + name_ + ")");
     if (error == ENOENT || error == ENOTDIR)
       throw FileFailure(kASErrFolderMissing, folder + ": no such folder (for " + name_ + ")");
     if (error == EACCES || error == EPERM)
@@ -170,8 +171,7 @@ std::string checkedDestination(const std::string& target, ReplacementFile::Links
   *existed = ::lstat(destination.c_str(), existing) == 0;
   if (!*existed) {
     // A missing folder, or a file in its place, is told by the temporary file's making.
-    if (errno != ENOENT && errno != ENOTDIR)
-      failWith(errno, kASErrFileOpen, destination);
+    if (errno != ENOENT && errno != ENOTDIR) failWith(errno, kASErrFileOpen, destination);
     return destination;
   }
   if (S_ISLNK(existing->st_mode)) {  // a link not followed is replaced like a missing file

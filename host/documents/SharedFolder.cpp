@@ -39,8 +39,7 @@ std::string collapseSlashes(const std::string& path)
 std::string homeFolder()
 {
   std::string home = environment("HOME");
-  if (!home.empty())
-    return home;
+  if (!home.empty()) return home;
   const struct passwd* account = ::getpwuid(::geteuid());
   return account != nullptr && account->pw_dir != nullptr ? account->pw_dir : "";
 }

@@ -28,8 +28,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
         return fail(argument + " needs a value");
       // An option where a value belongs is a value forgotten, not a file of that name.
       if (isOption(arguments[i + 1]))
-        return fail(argument + " needs a value, not the option " + arguments[i + 1] +
-                    " (write ./" + arguments[i + 1] + " for a file of that name)");
+        return fail(argument + " needs a value, not the option " + arguments[i + 1] + " (write ./" +
+                    arguments[i + 1] + " for a file of that name)");
       const std::string& given = arguments[++i];
       if (argument == "--plugins")
         line.pluginFolder = given;

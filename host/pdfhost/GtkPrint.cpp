@@ -3,7 +3,6 @@
 // descriptor the host opened before the dialog.
 #include <gtk/gtk.h>
 #include <gtk/gtkunixprint.h>
-
 #include <unistd.h>
 
 #include <cstdio>

@@ -69,15 +69,11 @@ std::pair<std::size_t, std::size_t> longestPath(const std::string& text)
 {
   std::pair<std::size_t, std::size_t> longest{0, 0};
   for (std::size_t at = text.find('/'); at != std::string::npos; at = text.find('/', at + 1)) {
-    if (at > 0 && text[at - 1] != ' ' && text[at - 1] != '(')
-      continue;
+    if (at > 0 && text[at - 1] != ' ' && text[at - 1] != '(') continue;
     std::size_t end = text.size();
-    for (const char* stop : {", ", ": ", ". ", " ("})
-      end = std::min(end, text.find(stop, at));
-    while (end > at + 1 && (text[end - 1] == '.' || text[end - 1] == ','))
-      --end;
-    if (end - at > longest.second - longest.first)
-      longest = {at, end};
+    for (const char* stop : {", ", ": ", ". ", " ("}) end = std::min(end, text.find(stop, at));
+    while (end > at + 1 && (text[end - 1] == '.' || text[end - 1] == ',')) --end;
+    if (end - at > longest.second - longest.first) longest = {at, end};
     at = end - 1;
   }
   return longest;
@@ -96,8 +92,7 @@ std::size_t utf8SequenceLength(const std::string& text, std::size_t at)
 std::string fitText(const std::string& text, std::size_t limit)
 {
   static const std::string kEllipsis = "\u2026";
-  if (text.size() <= limit)
-    return text;
+  if (text.size() <= limit) return text;
   std::string shortened = text;
   auto [start, end] = longestPath(text);
   std::size_t excess = text.size() - limit + kEllipsis.size();

@@ -1,23 +1,22 @@
 // pdfhost as a user runs it: its command line, exit status, standard error, output and log.
-#include "../support/TestFiles.h"
-#include <gtest/gtest.h>
-
 #include <expat.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
-#include <vector>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "../support/TestFiles.h"
 
 namespace {
 
@@ -154,7 +153,8 @@ TEST(Pdfhost, APluginThatFailsToLoadIsNamedAndTheHostRunsOn)
   std::filesystem::create_symlink(twice + "/a.so", twice + "/c.so");
   const std::string fixtures = TVP_FIXTURE_DIR;
   const BrokenPlugin cases[] = {
-      {"no entry", fixtures + "/no_entry", "fixture_no_entry.so", "it does not export AcroPluginMain"},
+      {"no entry", fixtures + "/no_entry", "fixture_no_entry.so",
+       "it does not export AcroPluginMain"},
       {"refuses handshake", fixtures + "/refuses_handshake", "fixture_refuses_handshake.so",
        "it refused the host's handshake version 0x00020000"},
       {"a second module of one name", twice, "b.so",
@@ -166,8 +166,8 @@ TEST(Pdfhost, APluginThatFailsToLoadIsNamedAndTheHostRunsOn)
     SCOPED_TRACE(c.name);
     HostRun run = pdfhost("--plugins " + c.folder + " --menus " + kSample);
     EXPECT_EQ(run.status, 3);
-    EXPECT_NE(run.err.find("pdfhost: plug-in " + c.folder + "/" + c.module + " not loaded: " +
-                           c.reason + "\n"),
+    EXPECT_NE(run.err.find("pdfhost: plug-in " + c.folder + "/" + c.module +
+                           " not loaded: " + c.reason + "\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.log.find(c.reason), std::string::npos) << run.log;
@@ -349,20 +349,18 @@ TEST(Pdfhost, SurvivesHostileConditionsWithNothingLost)
          std::string before = ticketPdf(mounted + "/ad.pdf", 0);
          int status = -1;
          testfiles::shell("unshare -rm true", &status);
-         if (status != 0)
-           return HostRun{};  // no user namespaces here: nothing to run
+         if (status != 0) return HostRun{};  // no user namespaces here: nothing to run
          std::string readOnly = "unshare -rm sh -c 'mount --bind " + mounted + " " + mounted +
                                 " && mount -o remount,ro,bind " + mounted +
                                 " && exec \"$0\" \"$@\"'";
-         HostRun run = pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + mounted +
-                                   "/ad.pdf",
-                               "ok\nyes\n", dialogDriver("alt+s") + " " + readOnly);
+         HostRun run =
+             pdfhost(kPlugins + "--answers @ANSWERS@ --run ZEKT:TVPMetadata " + mounted + "/ad.pdf",
+                     "ok\nyes\n", dialogDriver("alt+s") + " " + readOnly);
          EXPECT_EQ(readFile(mounted + "/ad.pdf"), before) << "byte-identical";
          return run;
        },
        [](const HostRun& run, const std::string&) {
-         if (run.status == -1 && run.log.empty())
-           return;  // see above
+         if (run.status == -1 && run.log.empty()) return;  // see above
          EXPECT_EQ(run.status, 0) << run.err;
          EXPECT_NE(run.log.find("alert: The file system is read-only: nothing can be saved on it."),
                    std::string::npos)
@@ -413,8 +411,7 @@ std::vector<Word> wordsOf(const std::string& pdf)
   int status = -1;
   std::string xhtml = testfiles::shell("pdftotext -bbox '" + pdf + "' - 2>/dev/null", &status);
   std::vector<Word> words;
-  if (status != 0)
-    return words;
+  if (status != 0) return words;
   struct State {
     std::vector<Word>* words;
     bool inWord = false;
@@ -426,8 +423,7 @@ std::vector<Word> wordsOf(const std::string& pdf)
       parser.get(),
       [](void* data, const XML_Char* name, const XML_Char** attributes) {
         auto* state = static_cast<State*>(data);
-        if (std::string(name) != "word")
-          return;
+        if (std::string(name) != "word") return;
         Word word;
         for (int i = 0; attributes[i] != nullptr; i += 2)
           word.box += std::string(attributes[i]) + "=" + attributes[i + 1] + " ";
@@ -437,8 +433,7 @@ std::vector<Word> wordsOf(const std::string& pdf)
       [](void* data, const XML_Char*) { static_cast<State*>(data)->inWord = false; });
   XML_SetCharacterDataHandler(parser.get(), [](void* data, const XML_Char* text, int length) {
     auto* state = static_cast<State*>(data);
-    if (state->inWord)
-      state->words->back().text.append(text, static_cast<std::size_t>(length));
+    if (state->inWord) state->words->back().text.append(text, static_cast<std::size_t>(length));
   });
   EXPECT_EQ(XML_Parse(parser.get(), xhtml.data(), static_cast<int>(xhtml.size()), 1),
             XML_STATUS_OK);
@@ -466,10 +461,10 @@ TEST(Pdfhost, APluginThatTakesTheUserLocaleLeavesTheSheetAsItIs)
   for (std::string locale : {"C", "de_DE.UTF-8"}) {
     SCOPED_TRACE(locale);
     std::string job = std::string(folder) + "/job-" + locale + ".pdf";
-    HostRun run = pdfhost("--plugins " + plugins + " --answers @ANSWERS@ --run ZEKT:TVPMetadata " + ad,
-                          "print " + job + "\nyes\n",
-                          "env LC_ALL=" + locale + " PDFHOST_SHARED_DIR=" + folder + " " +
-                              dialogDriver("alt+p"));
+    HostRun run = pdfhost(
+        "--plugins " + plugins + " --answers @ANSWERS@ --run ZEKT:TVPMetadata " + ad,
+        "print " + job + "\nyes\n",
+        "env LC_ALL=" + locale + " PDFHOST_SHARED_DIR=" + folder + " " + dialogDriver("alt+p"));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.log.find("(TEST:TakesUserLocale)"), std::string::npos) << run.log;
     EXPECT_NE(run.log.find("print job: pdfDoc.pdf -> " + job), std::string::npos) << run.log;
@@ -477,8 +472,9 @@ TEST(Pdfhost, APluginThatTakesTheUserLocaleLeavesTheSheetAsItIs)
     sheets[locale] = wordsOf(job);
   }
   const std::vector<Word>& sheet = sheets["C"];
-  EXPECT_NE(std::find_if(sheet.begin(), sheet.end(), [](const Word& w) { return w.text == "Order"; }),
-            sheet.end())
+  EXPECT_NE(
+      std::find_if(sheet.begin(), sheet.end(), [](const Word& w) { return w.text == "Order"; }),
+      sheet.end())
       << "poppler reads the sheet";
   EXPECT_TRUE(sheets["de_DE.UTF-8"] == sheet) << "every word where it is under the C locale";
   testfiles::shell(std::string("rm -rf ") + folder);

@@ -1,6 +1,5 @@
 // The host's menu model, alerts and documents as the tables hand them to plug-ins.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

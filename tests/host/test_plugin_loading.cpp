@@ -83,9 +83,10 @@ TEST_F(PluginLoading, AppendsToAnExistingTovarinMenu)
   EXPECT_EQ(existing->items[1]->name, "ZEKT:TVPMetadata") << "appended at the end";
   EXPECT_EQ(existing->references, 1) << "acquired once, released once";
   EXPECT_EQ(existing->items[1]->references, 1);
-  EXPECT_NE(logText().find(std::string("menu item name ZEKT:TVPMetadata used 2 times, by the host, ") +
-                           kPlugin + "\n"),
-            std::string::npos)
+  EXPECT_NE(
+      logText().find(std::string("menu item name ZEKT:TVPMetadata used 2 times, by the host, ") +
+                     kPlugin + "\n"),
+      std::string::npos)
       << logText();
 }
 

@@ -225,8 +225,9 @@ TEST_F(SheetSaving, ADocumentChangedSinceItsSaveIsPrintedAsItIsNow)
 
 TEST_F(SheetSaving, AMissingFolderFailsTheSaveNamesTheFolderAndWritesNothing)
 {
-  const std::string hint = ", the shared folder; the environment variable PDFHOST_SHARED_DIR "
-                           "chooses it.";
+  const std::string hint =
+      ", the shared folder; the environment variable PDFHOST_SHARED_DIR "
+      "chooses it.";
   std::ofstream(folder_ + "/a-file") << "not a folder";
   const struct {
     std::string sharedFolder;  // empty: the default one, under XDG_DATA_HOME

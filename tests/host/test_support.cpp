@@ -1,16 +1,15 @@
 // Atoms, error texts, exception frames and texts of the host.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "../support/TestFiles.h"
 #include "Host.h"
 #include "app/HostUi.h"
 #include "support/Atoms.h"
-#include "../support/TestFiles.h"
 #include "support/Errors.h"
 #include "support/EventLog.h"
 #include "support/Texts.h"
@@ -63,17 +62,22 @@ TEST(ErrorTexts, CutToTheBufferWithItsTerminator)
 TEST(ErrorTexts, ALongPathLosesItsMiddleAndNoCharacterIsCut)
 {
   const std::string folder = "/home/m\xC3\xBCller/" + std::string(300, 'a') + "/\xE2\x82\xAC-ads";
-  const std::string hint = ", the shared folder; the environment variable PDFHOST_SHARED_DIR "
-                           "chooses it.";
+  const std::string hint =
+      ", the shared folder; the environment variable PDFHOST_SHARED_DIR "
+      "chooses it.";
   char buffer[256];
   copyErrorText(kASErrFolderMissing, "The folder is " + folder + hint, buffer, sizeof buffer);
   std::string text = buffer;
   EXPECT_EQ(text.size(), 255u);
   EXPECT_EQ(toUtf8(text, kHostEncodingUTF8), text) << "valid UTF-8";
-  EXPECT_EQ(text.rfind("The folder to save the file in does not exist. The folder is /home/m", 0), 0u);
+  EXPECT_EQ(text.rfind("The folder to save the file in does not exist. The folder is /home/m", 0),
+            0u);
   const std::string end = "a/\xE2\x82\xAC-ads" + hint;
   EXPECT_EQ(text.substr(text.size() - end.size()), end) << "the path's end and the hint survive";
-  EXPECT_NE(text.find("aaa\xE2\x80\xA6" "aaa"), std::string::npos) << "the middle went: " << text;
+  EXPECT_NE(text.find("aaa\xE2\x80\xA6"
+                      "aaa"),
+            std::string::npos)
+      << "the middle went: " << text;
   // A text without a path is cut at its end, before a character rather than inside it.
   copyErrorText(kASErrFolderMissing, "\xE2\x82\xAC\xE2\x82\xAC", buffer, 50);
   EXPECT_EQ(std::string(buffer), "The folder to save the file in does not exist. ");

@@ -95,19 +95,21 @@ std::string folderProblem(const std::string& path, ASErrorCode* code)
   std::string folder = std::filesystem::path(absolutePath(path)).parent_path().string();
   *code = kASErrNone;
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) {
+  int found = ::stat(folder.c_str(), &info);
+  if (found != 0 && (errno == ENOENT || errno == ENOTDIR) && folder == sharedFolder() &&
+      sharedFolderIsDefault()) {
+    // The default folder is the host's to make: a failure says why it could not.
+    std::error_code made;
+    std::filesystem::create_directories(folder, made);
+    if (made) {
+      *code = kASErrFolderNotMade;
+      return folder + ": " + made.message();
+    }
+    found = ::stat(folder.c_str(), &info);
+  }
+  if (found != 0) {
     int error = errno;
     *code = error == EACCES ? kASErrFolderPermission : kASErrFolderMissing;
-    if (*code == kASErrFolderMissing && folder == sharedFolder() && sharedFolderIsDefault()) {
-      // The default folder is the host's to make: a failure says why it could not.
-      std::error_code made;
-      std::filesystem::create_directories(folder, made);
-      if (made) {
-        *code = kASErrFolderNotMade;
-        return folder + ": " + made.message();
-      }
-      return folderProblem(path, code);
-    }
     return folder + ": " + (error == ENOENT ? std::string("no such folder") : std::strerror(error));
   }
   if (!S_ISDIR(info.st_mode)) {

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "TovarinPluginInit.h"
 #include "images/GWG_compliant.xpm"
@@ -405,28 +406,39 @@ void TVPTabDialog::FitIntoWorkArea()
 {
   wxNotebook* notebook = dynamic_cast<wxNotebook*>(FindWindow(ID_TVP_NOTEBOOK));
   if (notebook == nullptr || GetSizer() == nullptr) return;
-  if (m_layoutClientSize == wxDefaultSize) {
-    m_layoutClientSize = GetSizer()->GetMinSize();
-    m_layoutBookSize = notebook->GetEffectiveMinSize();
+  std::vector<wxScrolledWindow*> pages;
+  for (size_t i = 0; i < notebook->GetPageCount(); ++i)
+    if (auto* page = dynamic_cast<wxScrolledWindow*>(notebook->GetPage(i))) pages.push_back(page);
+
+  // What the layout asks for, measured afresh: texts measure differently once they are shown.
+  const bool wasFitted = notebook->GetMinSize() != wxDefaultSize;
+  if (wasFitted) {
+    notebook->SetMinSize(wxDefaultSize);
+    for (wxScrolledWindow* page : pages) {
+      page->SetScrollRate(0, 0);
+      page->InvalidateBestSize();
+    }
   }
+  const wxSize layout = GetSizer()->GetMinSize();
+  const wxSize book = notebook->GetEffectiveMinSize();
+
   // The client's room: the work area (the screen less panels and docks) less the frame, as far
   // as the toolkit knows it yet.
   const wxSize frame = GetSize() - GetClientSize();
   const wxSize room = wxDisplay(this).GetClientArea().GetSize() - frame;
   const int bar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
-  const bool down = m_layoutClientSize.y > room.y;
-  const bool across = m_layoutClientSize.x + (down ? bar : 0) > room.x;
-  if (!down && !across && notebook->GetMinSize() == wxDefaultSize) return;  // the layout fits
-
-  // The notebook alone gives up what is lacking, and gains room for the scroll bars its pages
-  // then show; header and buttons keep their size and stay in view.
-  const wxSize client(std::min(m_layoutClientSize.x + (down ? bar : 0), room.x),
-                      std::min(m_layoutClientSize.y + (across ? bar : 0), room.y));
-  notebook->SetMinSize(down || across ? m_layoutBookSize + (client - m_layoutClientSize)
-                                      : wxDefaultSize);
-  for (size_t i = 0; i < notebook->GetPageCount(); ++i) {
-    auto* page = dynamic_cast<wxScrolledWindow*>(notebook->GetPage(i));
-    if (page != nullptr) page->SetScrollRate(across ? kScrollStep : 0, down ? kScrollStep : 0);
+  const bool down = layout.y > room.y;
+  const bool across = layout.x + (down ? bar : 0) > room.x;
+  if (down || across) {
+    // The notebook alone gives up what is lacking, and gains room for the scroll bars its
+    // pages then show; header and buttons keep their size and stay in view.
+    const wxSize client(std::min(layout.x + (down ? bar : 0), room.x),
+                        std::min(layout.y + (across ? bar : 0), room.y));
+    notebook->SetMinSize(book + (client - layout));
+    for (wxScrolledWindow* page : pages)
+      page->SetScrollRate(across ? kScrollStep : 0, down ? kScrollStep : 0);
+  } else if (!wasFitted) {
+    return;  // the layout fits as it is
   }
   GetSizer()->SetSizeHints(this);
   Layout();

@@ -189,9 +189,6 @@ class TVPTabDialog : public wxDialog {
   wxRadioBox* m_sizeRadio = nullptr;
   // The size the dialog was last centred on.
   wxSize m_centredSize;
-  // What the layout asks for, before any fitting: the client's and the notebook's sizes.
-  wxSize m_layoutClientSize = wxDefaultSize;
-  wxSize m_layoutBookSize;
   // The text of an imported XML file, written by the import before anything reads it.
   char m_importBuffer[kTVPImportBufferSize];
 

@@ -33,6 +33,7 @@ if [ -n "${TVP_PANEL:-}" ]; then
 <?xml version="1.0" encoding="UTF-8"?>
 <openbox_config xmlns="http://openbox.org/3.4/rc">
   <margins><top>0</top><bottom>${TVP_PANEL}</bottom><left>0</left><right>0</right></margins>
+  <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>
 </openbox_config>
 XML
   # A client that came and went before openbox connected would end the server: openbox itself

@@ -133,7 +133,8 @@ wxScrolledWindow* NewPage(wxWindow* notebook, wxWindowID id)
 }
 
 // A picture from built-in XPM data. The XPM's transparent colour becomes alpha first: the
-// toolkit's picture control leaks the pixels of a bitmap with a mask, on every dialog.
+// toolkit's picture control leaks the pixels of a bitmap with a mask, on every dialog. GTK
+// keeps alpha only in a bitmap of 32 bits.
 wxBitmap PictureFromXpm(const char* const* xpm)
 {
   wxImage image(xpm);

@@ -70,13 +70,26 @@ target_compile_definitions(test_dialog PRIVATE
 add_dependencies(test_dialog pdfhost TovarinAdTicket)
 set_property(TARGET test_dialog PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
 gtest_discover_tests(test_dialog DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+# The dialog in the work area of the screens users have, under a window manager: a 30-pixel
+# panel, a small screen, and larger text (name, screen, panel, text scale).
+foreach(screen "panel;1366x768;30;1" "small;1280x720;0;1" "text125;1366x768;0;1.25"
+               "text150;1366x768;0;1.5")
+  list(GET screen 0 name)
+  list(GET screen 1 size)
+  list(GET screen 2 panel)
+  list(GET screen 3 scale)
+  add_test(NAME dialog_work_area_${name}
+    COMMAND test_dialog --gtest_filter=DialogTest.LiesInTheWorkAreaWithEveryFieldReachableByTab)
+  set_tests_properties(dialog_work_area_${name} PROPERTIES TIMEOUT 120
+    ENVIRONMENT "TVP_SCREEN=${size};TVP_PANEL=${panel};GDK_DPI_SCALE=${scale}")
+endforeach()
 
-# The dialog as pdfhost shows it, twice in one process, worked by keyboard under an Xvfb of its
-# own; leaves screenshots of both pages in the build folder.
+# The dialog as pdfhost shows it on the screens users have, worked by keyboard under an Xvfb
+# of its own; leaves screenshots in the build folder.
 add_test(NAME dialog_in_pdfhost_screenshots
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot-dialog.sh ${CMAKE_BINARY_DIR}
           ${CMAKE_BINARY_DIR}/screenshots)
-set_tests_properties(dialog_in_pdfhost_screenshots PROPERTIES TIMEOUT 120)
+set_tests_properties(dialog_in_pdfhost_screenshots PROPERTIES TIMEOUT 240)
 
 add_executable(test_metadata tests/metadata/test_ticket_in_document.cpp)
 target_link_libraries(test_metadata PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)

@@ -3,19 +3,22 @@
 
 #include <gtk/gtk.h>
 #include <wx/button.h>
+#include <wx/display.h>
 #include <wx/gbsizer.h>
 #include <wx/image.h>
 #include <wx/intl.h>
 #include <wx/notebook.h>
-#include <wx/panel.h>
 #include <wx/radiobox.h>
+#include <wx/scrolwin.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "TovarinPluginInit.h"
 #include "images/GWG_compliant.xpm"
@@ -47,6 +50,9 @@ const int kWide = 400;
 
 // The size of the two read-only texts of the header.
 const wxSize kHeaderTextSize(400, 30);
+
+// Pixels per scroll step of a page that does not fit the screen.
+const int kScrollStep = 10;
 
 // The layout was drawn for text boxes about 22 pixels tall; GTK's own are nearly twice that,
 // which would make the dialog taller than a laptop screen. Each of the dialog's one-line texts
@@ -107,13 +113,33 @@ wxTextCtrl* AddField(wxWindow* parent, wxGridBagSizer* grid, wxWindowID id, int 
   return text;
 }
 
-// One of the header's read-only texts, light grey.
+// One of the header's read-only texts, light grey. The text is black with it: the theme's own
+// text colour is meant for the theme's background and is white in a dark theme.
 wxTextCtrl* NewHeaderText(wxWindow* parent, wxWindowID id, const wxString& value)
 {
   wxTextCtrl* text = new wxTextCtrl(parent, id, value, wxDefaultPosition, kHeaderTextSize,
                                     wxTE_MULTILINE | wxTE_READONLY | wxTE_NO_VSCROLL);
   text->SetBackgroundColour(*wxStockGDI::GetColour(wxStockGDI::COLOUR_LIGHTGREY));
+  text->SetForegroundColour(*wxStockGDI::GetColour(wxStockGDI::COLOUR_BLACK));
   return text;
+}
+
+// A notebook page. It scrolls only once the dialog is made smaller than its layout (see
+// FitIntoWorkArea); until then it is laid out as a plain panel.
+wxScrolledWindow* NewPage(wxWindow* notebook, wxWindowID id)
+{
+  return new wxScrolledWindow(notebook, id, wxDefaultPosition, wxDefaultSize,
+                              wxNO_BORDER | wxTAB_TRAVERSAL | wxHSCROLL | wxVSCROLL);
+}
+
+// A picture from built-in XPM data. The XPM's transparent colour becomes alpha first: the
+// toolkit's picture control leaks the pixels of a bitmap with a mask, on every dialog. GTK
+// keeps alpha only in a bitmap of 32 bits.
+wxBitmap PictureFromXpm(const char* const* xpm)
+{
+  wxImage image(xpm);
+  if (image.HasMask() && !image.HasAlpha()) image.InitAlpha();
+  return wxBitmap(image, image.HasAlpha() ? 32 : 15);
 }
 
 // Shows a path in one of the header's fixed boxes. A long one fills more lines than the box
@@ -176,6 +202,7 @@ bool TVPTabDialog::Create(wxWindow* parent, wxWindowID id, const wxString& capti
   wxDialog::Create(parent, id, caption, pos, size, style, wxDialogNameStr);
   CreateControls();
   if (GetSizer() != nullptr) GetSizer()->SetSizeHints(this);
+  FitIntoWorkArea();
   Centre(wxBOTH);
   m_centredSize = GetSize();
   return true;
@@ -219,8 +246,7 @@ void TVPTabDialog::CreateControls()
 
   // Page 1: the job, the colour and the contact; every field on it is mandatory.
   {
-    wxPanel* page = new wxPanel(notebook, ID_TVP_JOB_PAGE, wxDefaultPosition, wxDefaultSize,
-                                wxNO_BORDER | wxTAB_TRAVERSAL);
+    wxScrolledWindow* page = NewPage(notebook, ID_TVP_JOB_PAGE);
     wxBoxSizer* pageSizer = new wxBoxSizer(wxVERTICAL);
     page->SetSizer(pageSizer);
     wxGridBagSizer* grid = new wxGridBagSizer(10, 20);
@@ -277,8 +303,7 @@ void TVPTabDialog::CreateControls()
 
   // Page 2: the size, the bleed and the optional fields.
   {
-    wxPanel* page = new wxPanel(notebook, ID_TVP_EXTRA_PAGE, wxDefaultPosition, wxDefaultSize,
-                                wxNO_BORDER | wxTAB_TRAVERSAL);
+    wxScrolledWindow* page = NewPage(notebook, ID_TVP_EXTRA_PAGE);
     wxBoxSizer* pageSizer = new wxBoxSizer(wxVERTICAL);
     page->SetSizer(pageSizer);
 
@@ -346,10 +371,8 @@ void TVPTabDialog::CreateControls()
 
 wxBitmap TVPTabDialog::GetBitmapResource(const wxString& name)
 {
-  if (name == "Tovarinplus_KL2.xpm")
-    return wxBitmap(wxImage(Tovarinplus_KL2_xpm), 15);
-  if (name == "GWG_compliant.xpm")
-    return wxBitmap(wxImage(GWG_compliant_xpm), 15);
+  if (name == "Tovarinplus_KL2.xpm") return PictureFromXpm(Tovarinplus_KL2_xpm);
+  if (name == "GWG_compliant.xpm") return PictureFromXpm(GWG_compliant_xpm);
   return wxNullBitmap;
 }
 
@@ -372,10 +395,54 @@ void TVPTabDialog::OnSize(wxSizeEvent& event)
 {
   // Create centres the dialog on a size that counts the toolkit's guess at the frame around
   // it; once shown, the real frame changes the size, and the dialog is centred again on it.
+  // With the real frame the dialog may no longer fit the work area: it is fitted again first.
   event.Skip();
   if (GetSize() == m_centredSize) return;
+  FitIntoWorkArea();
   m_centredSize = GetSize();
   Centre(wxBOTH);
+}
+
+void TVPTabDialog::FitIntoWorkArea()
+{
+  wxNotebook* notebook = dynamic_cast<wxNotebook*>(FindWindow(ID_TVP_NOTEBOOK));
+  if (notebook == nullptr || GetSizer() == nullptr) return;
+  std::vector<wxScrolledWindow*> pages;
+  for (size_t i = 0; i < notebook->GetPageCount(); ++i)
+    if (auto* page = dynamic_cast<wxScrolledWindow*>(notebook->GetPage(i))) pages.push_back(page);
+
+  // What the layout asks for, measured afresh: texts measure differently once they are shown.
+  const bool wasFitted = notebook->GetMinSize() != wxDefaultSize;
+  if (wasFitted) {
+    notebook->SetMinSize(wxDefaultSize);
+    for (wxScrolledWindow* page : pages) {
+      page->SetScrollRate(0, 0);
+      page->InvalidateBestSize();
+    }
+  }
+  const wxSize layout = GetSizer()->GetMinSize();
+  const wxSize book = notebook->GetEffectiveMinSize();
+
+  // The client's room: the work area (the screen less panels and docks) less the frame, as far
+  // as the toolkit knows it yet.
+  const wxSize frame = GetSize() - GetClientSize();
+  const wxSize room = wxDisplay(this).GetClientArea().GetSize() - frame;
+  const int bar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
+  const bool down = layout.y > room.y;
+  const bool across = layout.x + (down ? bar : 0) > room.x;
+  if (down || across) {
+    // The notebook alone gives up what is lacking, and gains room for the scroll bars its
+    // pages then show; header and buttons keep their size and stay in view.
+    const wxSize client(std::min(layout.x + (down ? bar : 0), room.x),
+                        std::min(layout.y + (across ? bar : 0), room.y));
+    notebook->SetMinSize(book + (client - layout));
+    for (wxScrolledWindow* page : pages)
+      page->SetScrollRate(across ? kScrollStep : 0, down ? kScrollStep : 0);
+  } else if (!wasFitted) {
+    return;  // the layout fits as it is
+  }
+  GetSizer()->SetSizeHints(this);
+  Layout();
 }
 
 bool TVPTabDialog::AskToQuit()

@@ -91,8 +91,12 @@ class TVPTabDialog : public wxDialog {
   void OnButtonQuit(wxCommandEvent& event);
   // A close request from the window manager (title-bar button, Alt+F4): the Close question.
   void OnCloseWindow(wxCloseEvent& event);
-  // The window's final size, once its frame is known: centred again on it.
+  // The window's final size, once its frame is known: fitted and centred again on it.
   void OnSize(wxSizeEvent& event);
+  // Keeps the whole window, frame included, in the monitor's work area: where the layout is
+  // too big for it, the notebook gets smaller and its pages scroll. A layout that fits is left
+  // as it is.
+  void FitIntoWorkArea();
 
   // VALIDATION
   // Tests the fields in their fixed order; the first that fails shows its message in a note

@@ -5,8 +5,10 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "ASTypes.h"
@@ -104,6 +106,30 @@ bool ensureGtk()
   return available;
 }
 
+namespace {
+
+// Whether a session bus can be reached without starting one: its address is given, or the
+// user's bus socket exists.
+bool sessionBusReachable()
+{
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address != nullptr && *address != '\0') return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime != nullptr && *runtime != '\0' &&
+         g_file_test((std::string(runtime) + "/bus").c_str(), G_FILE_TEST_EXISTS);
+}
+
+}  // namespace
+
+GtkUi::GtkUi()
+{
+  // GTK's file chooser keeps its settings through dconf, which writes over the session bus.
+  // Without one, every change fills standard error with warnings, and GLib would start a bus
+  // of its own that outlives the host. The settings then live in memory for this run only. Set
+  // here, before any GTK or plug-in runs; a backend the user chose stays.
+  if (!sessionBusReachable()) g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
+}
+
 AlertResult GtkUi::note(const std::string& message)
 {
   if (!ensureGtk()) {
@@ -164,6 +190,15 @@ struct GcharFreer {
   void operator()(gchar* text) const { g_free(text); }
 };
 
+// The chooser hides its location entry when Return there chooses a file, and the entry keeps
+// the focus: the key's release would then go to a widget that is no longer realized, which GTK
+// reports as a critical error. Such a key event has no one to go to and is dropped.
+gboolean dropKeyForUnrealizedFocus(GtkWidget* window, GdkEvent*, gpointer)
+{
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+  return focus != nullptr && !gtk_widget_get_realized(focus);
+}
+
 std::optional<std::string> runFileChooser(const FileDialogRequest& request,
                                           GtkFileChooserAction action)
 {
@@ -177,6 +212,8 @@ std::optional<std::string> runFileChooser(const FileDialogRequest& request,
       request.title.c_str(), dialogParent(), action, "_Cancel", GTK_RESPONSE_CANCEL,
       saving ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, static_cast<const char*>(nullptr)));
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
+  for (const char* signal : {"key-press-event", "key-release-event"})
+    g_signal_connect(dialog.get(), signal, G_CALLBACK(dropKeyForUnrealizedFocus), nullptr);
   // The chooser takes the filters' floating references.
   std::vector<FileFilter> filters = request.filters;
   filters.push_back(FileFilter{"All files", {"*"}});

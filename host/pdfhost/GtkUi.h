@@ -21,6 +21,9 @@ bool ensureGtk();
 // to standard error and the answer is the one a user closing the dialog would give.
 class GtkUi : public HostUi {
  public:
+  // Made before GTK starts: without a reachable session bus, GTK's settings are kept in memory
+  // (GSETTINGS_BACKEND=memory, unless the user set a backend), so that no dconf write fails.
+  GtkUi();
   // An information dialog with one "OK" button; the answer is "ok" ("ok (no display)").
   AlertResult note(const std::string& message) override;
   // One button per title, first button first; closing the dialog chooses the last button. The

@@ -1,13 +1,18 @@
 // The ticket dialog as it opens: its controls by identifier, texts, layout rules, pictures and
-// the document's path; and the Close question.
+// the document's path; the Close question; the dialog in the work area of whatever screen it
+// gets, in light and dark themes, and run after run without growing the host.
 #include <wx/display.h>
 #include <wx/gbsizer.h>
 #include <wx/notebook.h>
+#include <wx/scrolwin.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "DialogHarness.h"
 #include "wxInit.h"
@@ -69,6 +74,91 @@ bool isShown(wxTextCtrl* box, long position)
 std::string absolute(const std::string& path)
 {
   return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+// The window with the frame the window manager put around it (none without one).
+wxRect withFrame(wxWindow& window)
+{
+  GdkRectangle frame;
+  gdk_window_get_frame_extents(gtk_widget_get_window(window.GetHandle()), &frame);
+  return wxRect(frame.x, frame.y, frame.width, frame.height);
+}
+
+// Waits until a window manager, if any, is done with the window: its frame known and the place
+// with it the same over a few rounds (it answers in its own time, after the display has).
+void settleUnderWindowManager(wxWindow& window)
+{
+  wxRect last;
+  for (int round = 0, same = 0; round < 100 && same < 5; ++round) {
+    settle();
+    g_usleep(20000);
+    const wxRect now = withFrame(window);
+    same = now == last ? same + 1 : 0;
+    last = now;
+  }
+}
+
+// Whether a page can be scrolled down, by its scroll bar or the mouse wheel.
+bool scrollsDown(wxScrolledWindow* page)
+{
+  GtkWidget* bar = gtk_scrolled_window_get_vscrollbar(GTK_SCROLLED_WINDOW(page->GetHandle()));
+  return page->GetScrollRange(wxVERTICAL) > page->GetScrollThumb(wxVERTICAL) &&
+         gtk_widget_get_mapped(bar);
+}
+
+// The contrast ratio of two sRGB colours given as cairo's premultiplied-free 0xRRGGBB.
+double contrast(uint32_t a, uint32_t b)
+{
+  auto luminance = [](uint32_t rgb) {
+    double sum = 0;
+    const double weights[] = {0.2126, 0.7152, 0.0722};
+    for (int channel = 0; channel < 3; ++channel) {
+      double c = ((rgb >> (16 - 8 * channel)) & 0xFF) / 255.0;
+      c = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+      sum += weights[channel] * c;
+    }
+    return sum;
+  };
+  double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Draws a box's text area as GTK shows it (its frame left out) and gives the contrast of its
+// text against its background: the commonest colour is the background, the colour that stands
+// out most from it the text.
+double textContrast(wxTextCtrl* box)
+{
+  GtkWidget* widget = gtk_bin_get_child(GTK_BIN(box->GetHandle()));
+  const int width = gtk_widget_get_allocated_width(widget);
+  const int height = gtk_widget_get_allocated_height(widget);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_t* cr = cairo_create(surface);
+  gtk_widget_draw(widget, cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  std::map<uint32_t, int> counts;
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+    for (int x = 0; x < width; ++x) ++counts[row[x] & 0xFFFFFF];
+  }
+  cairo_surface_destroy(surface);
+  uint32_t background = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                          return a.second < b.second;
+                        })->first;
+  double best = 1;
+  for (const auto& [colour, count] : counts) best = std::max(best, contrast(colour, background));
+  return best;
+}
+
+// The host's resident memory in kilobytes.
+long residentKilobytes()
+{
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 }  // namespace
@@ -357,4 +447,114 @@ TEST_F(DialogTest, FitsALaptopScreenCentredWithEveryTextEquallyTall)
     EXPECT_EQ(dialog.GetScreenRect(), place) << "the dialog neither moved nor grew";
     closeDialog();
   });
+}
+
+TEST_F(DialogTest, LiesInTheWorkAreaWithEveryFieldReachableByTab)
+{
+  // Run on the screens a user may have (see the tests' CMake file): a bare one, one with a
+  // panel, a small one, and larger text. Where the layout does not fit, the pages scroll.
+  openDocument(TVP_SAMPLE_PDF);
+  const bool ran = runCommand([&](TVPTabDialog& dialog) {
+    settleUnderWindowManager(dialog);
+    const wxRect area = wxDisplay(&dialog).GetClientArea();
+    const wxRect place = withFrame(dialog);
+    EXPECT_TRUE(area.Contains(place))
+        << "dialog " << place.x << "," << place.y << " " << place.width << "x" << place.height
+        << " in work area " << area.width << "x" << area.height << "+" << area.y;
+    // Header, notebook and buttons: each wholly in the window, none over another.
+    const wxRect inside(dialog.GetClientSize());
+    for (wxWindow* a : dialog.GetChildren()) {
+      if (!a->IsShown()) continue;
+      EXPECT_TRUE(inside.Contains(a->GetRect())) << a->GetId() << " is cut off";
+      for (wxWindow* b : dialog.GetChildren())
+        if (a < b && b->IsShown())
+          EXPECT_FALSE(a->GetRect().Intersects(b->GetRect())) << a->GetId() << " " << b->GetId();
+    }
+
+    auto* notebook = dynamic_cast<wxNotebook*>(wxWindow::FindWindowById(ID_TVP_NOTEBOOK));
+    ASSERT_NE(notebook, nullptr);
+    bool anyCut = false;
+    for (size_t index = 0; index < notebook->GetPageCount(); ++index) {
+      notebook->SetSelection(index);
+      settle();
+      auto* page = dynamic_cast<wxScrolledWindow*>(notebook->GetPage(index));
+      ASSERT_NE(page, nullptr);
+      const bool cut = page->GetVirtualSize().y > page->GetClientSize().y;
+      EXPECT_EQ(scrollsDown(page), cut) << "page " << index;
+      anyCut = anyCut || cut;
+      // Tab from field to field, as the user would: each one comes into view in its turn.
+      for (const auto& field : kFieldTexts) {
+        wxTextCtrl* control = text(field.id);
+        if (control->GetParent() != page) continue;
+        control->SetFocus();
+        settle();
+        EXPECT_TRUE(wxRect(page->GetClientSize()).Contains(control->GetRect()))
+            << field.id << " is out of view when it has the focus";
+      }
+    }
+    EXPECT_EQ(anyCut, place.height >= area.height - 1)
+        << "a page scrolls only when the dialog would not fit, and then it must";
+    EXPECT_EQ(text(ID_TVP_EMAIL)->GetParent(), notebook->GetPage(0));
+    closeDialog();
+  });
+  EXPECT_TRUE(ran) << (seen.notes.empty() ? "" : seen.notes[0]);
+}
+
+TEST_F(DialogTest, ReadOnlyBoxesAreReadableInLightDarkAndHighContrastThemes)
+{
+  const struct {
+    const char* theme;
+    gboolean dark;
+  } themes[] = {{"Adwaita", FALSE}, {"Adwaita", TRUE}, {"HighContrastInverse", FALSE}};
+  openDocument(TVP_SAMPLE_PDF);
+  runCommand([&](TVPTabDialog&) {
+    GtkSettings* settings = gtk_settings_get_default();
+    gchar* previous = nullptr;
+    gboolean previousDark = FALSE;
+    g_object_get(settings, "gtk-theme-name", &previous, "gtk-application-prefer-dark-theme",
+                 &previousDark, nullptr);
+    for (const auto& [theme, dark] : themes) {
+      g_object_set(settings, "gtk-theme-name", theme, "gtk-application-prefer-dark-theme", dark,
+                   nullptr);
+      settle();
+      for (int id : {ID_TVP_PDF_FILE, ID_TVP_NAMESPACE})
+        EXPECT_GE(textContrast(text(id)), 4.5) << theme << (dark ? " dark " : " ") << id;
+    }
+    g_object_set(settings, "gtk-theme-name", previous, "gtk-application-prefer-dark-theme",
+                 previousDark, nullptr);
+    g_free(previous);
+    closeDialog();
+  });
+}
+
+TEST_F(DialogTest, FiftyRunsGrowTheHostByLessThanOneMegabyte)
+{
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer holds freed memory back: resident memory tells nothing here";
+#endif
+  const std::string copy = "/tmp/tvp-dialog-runs-" + std::to_string(::getpid()) + ".pdf";
+  std::filesystem::copy_file(TVP_SAMPLE_PDF, copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  openDocument(copy);
+  auto closeOnly = [&](TVPTabDialog&) { closeDialog(); };
+  auto save = [&](TVPTabDialog& dialog) {
+    for (const auto& field : kFieldTexts) setText(field.id, "x");
+    setText(ID_TVP_EMAIL, "ads@example.com");
+    setText(ID_TVP_BLEED, "NO");
+    click(ID_TVP_SAVE);
+    EXPECT_FALSE(dialog.IsModal()) << "saved and ended";
+  };
+  const std::pair<const char*, std::function<void(TVPTabDialog&)>> ways[] = {
+      {"closed", closeOnly},
+      {"saved", save},
+  };
+  for (const auto& [way, script] : ways) {
+    SCOPED_TRACE(way);
+    // The first runs fill the toolkit's and GTK's caches (fonts, themes): they stay for good.
+    for (int run = 0; run < 5; ++run) runCommand(script);
+    const long before = residentKilobytes();
+    for (int run = 0; run < 50; ++run) runCommand(script);
+    EXPECT_LT(residentKilobytes() - before, 1024);
+  }
+  std::filesystem::remove(copy);
 }

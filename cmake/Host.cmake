@@ -2,6 +2,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(QPDF REQUIRED IMPORTED_TARGET libqpdf)
 pkg_check_modules(EXEMPI REQUIRED IMPORTED_TARGET exempi-2.0)
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(GTK3_UNIX_PRINT REQUIRED IMPORTED_TARGET gtk+-unix-print-3.0)
 
@@ -33,12 +34,14 @@ add_library(pdfhost_core STATIC
   host/documents/ReplaceFile.cpp
   host/documents/WholePdf.cpp
   host/documents/XmpPacket.cpp
+  host/documents/XmpTree.cpp
+  host/documents/XmpWriter.cpp
   host/documents/FileSource.cpp
   host/documents/Files.cpp
   host/documents/SharedFolder.cpp
 )
 target_include_directories(pdfhost_core PUBLIC host Headers/SDK)
-target_link_libraries(pdfhost_core PUBLIC PkgConfig::QPDF PkgConfig::EXEMPI PkgConfig::GTK3 ${CMAKE_DL_LIBS})
+target_link_libraries(pdfhost_core PUBLIC PkgConfig::QPDF PkgConfig::EXEMPI PkgConfig::EXPAT PkgConfig::GTK3 ${CMAKE_DL_LIBS})
 
 add_library(pdfhost_gui STATIC
   host/pdfhost/GtkUi.cpp

@@ -2,11 +2,14 @@
 // the file's own cross-reference kind, and a failed save leaves the file byte-identical.
 #include <gtest/gtest.h>
 
+#include <exempi/xmp.h>
+#include <expat.h>
 #include <qpdf/QPDF.hh>
 
 #include <sys/resource.h>
 #include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "Host.h"
@@ -23,6 +26,13 @@ const char* const kTvp = "http://ns.tovarin.com/tvp/adticket/1.0/";
 using testfiles::readFile;
 using testfiles::shell;
 using testfiles::writeFile;
+
+std::string setXmpProperty(const std::string& packet, const std::string& uri,
+                           const std::string& prefix, const std::string& name,
+                           const std::string& value)
+{
+  return applyXmpProperties(packet, {{uri, prefix, name, value}});
+}
 
 struct Saved {
   std::string before;
@@ -66,21 +76,6 @@ class IncrementalSave : public ::testing::Test {
 
 }  // namespace
 
-TEST(XmpPacketEditing, SetsOneAndKeepsEveryOtherProperty)
-{
-  std::string packet = readMetadata(TVP_SAMPLE_PDF);
-  std::string edited = setXmpProperty(packet, kTvp, "tvp", "jobid", "J-77 M\xC3\xBCller \xE2\x82\xAC");
-  edited = setXmpProperty(edited, "http://adsml.org/xmlns/", "adsml-at", "Profile", "GWG-v1_AD");
-  EXPECT_NE(edited.find("Summer Sale ad"), std::string::npos) << "dc:title kept";
-  EXPECT_NE(edited.find("hand-written sample"), std::string::npos) << "xmp:CreatorTool kept";
-  EXPECT_NE(edited.find("J-77 M\xC3\xBCller \xE2\x82\xAC"), std::string::npos);
-  EXPECT_NE(edited.find("adsml-at:Profile"), std::string::npos);
-  EXPECT_TRUE(isParsableXmp(edited));
-  EXPECT_NE(setXmpProperty("", kTvp, "tvp", "email", "a@b.c").find("a@b.c"), std::string::npos)
-      << "an empty packet starts a new one";
-  EXPECT_THROW(setXmpProperty("<x:xmpmeta><broken", kTvp, "tvp", "email", "x"), XmpFailure);
-}
-
 // A packet with one description that binds `uri` to `prefix` and holds one property.
 std::string packetBinding(const std::string& uri, const std::string& prefix,
                           const std::string& more = "")
@@ -89,6 +84,51 @@ std::string packetBinding(const std::string& uri, const std::string& prefix,
          "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description rdf:about='' "
          "xmlns:" + prefix + "='" + uri + "'><" + prefix + ":old>kept</" + prefix + ":old>" + more +
          "</rdf:Description></rdf:RDF></x:xmpmeta>";
+}
+
+// The prefixes a packet writes names of a namespace with, as expat reads them.
+std::set<std::string> prefixesOf(const std::string& packet, const std::string& uri)
+{
+  struct Seen {
+    std::string uri;
+    std::set<std::string> prefixes;
+    void add(const char* name)
+    {
+      std::string text(name);
+      std::size_t first = text.find('\x01');
+      std::size_t second = text.find('\x01', first + 1);
+      if (first != std::string::npos && text.compare(0, first, uri) == 0)
+        prefixes.insert(second == std::string::npos ? "" : text.substr(second + 1));
+    }
+  } seen{uri, {}};
+  XML_Parser parser = XML_ParserCreateNS(nullptr, '\x01');
+  XML_SetReturnNSTriplet(parser, 1);
+  XML_SetUserData(parser, &seen);
+  XML_SetStartElementHandler(parser, [](void* data, const char* name, const char** attributes) {
+    auto* s = static_cast<Seen*>(data);
+    s->add(name);
+    for (const char** a = attributes; *a != nullptr; a += 2)
+      s->add(*a);
+  });
+  bool parsed = XML_Parse(parser, packet.data(), static_cast<int>(packet.size()), 1) == XML_STATUS_OK;
+  XML_ParserFree(parser);
+  EXPECT_TRUE(parsed) << packet;
+  return seen.prefixes;
+}
+
+// A property's value as exempi reads it from a packet; "<none>" when it has none.
+std::string exempiValue(const std::string& packet, const std::string& uri, const std::string& path)
+{
+  XmpPtr xmp = xmp_new(packet.data(), packet.size());
+  if (xmp == nullptr)
+    return "<not parsed>";
+  XmpStringPtr value = xmp_string_new();
+  std::string text = xmp_get_property(xmp, uri.c_str(), path.c_str(), value, nullptr)
+                         ? xmp_string_cstr(value)
+                         : "<none>";
+  xmp_string_free(value);
+  xmp_free(xmp);
+  return text;
 }
 
 TEST(XmpPacketEditing, TheCallersPrefixWinsAndADocumentsPrefixesStayOutOfTheRegistry)
@@ -101,22 +141,23 @@ TEST(XmpPacketEditing, TheCallersPrefixWinsAndADocumentsPrefixesStayOutOfTheRegi
   std::string edited =
       applyXmpProperties(packetBinding(asked, "doc", "<oth:keep xmlns:oth='" + other + "'>v</oth:keep>"),
                          {{asked, "wanted", "new", "1"}, {asked, "wanted", "more", "2"}});
-  EXPECT_NE(edited.find("xmlns:wanted=\"" + asked + "\""), std::string::npos) << edited;
-  EXPECT_NE(edited.find("<wanted:old>kept</wanted:old>"), std::string::npos) << edited;
-  EXPECT_NE(edited.find("<wanted:more>2</wanted:more>"), std::string::npos) << edited;
-  EXPECT_EQ(edited.find("doc:"), std::string::npos) << edited;
-  EXPECT_NE(edited.find("<oth:keep xmlns:oth='" + other + "'>v</oth:keep>"), std::string::npos)
-      << "another schema's property stays as it was written";
-  EXPECT_TRUE(isParsableXmp(edited));
+  EXPECT_EQ(prefixesOf(edited, asked), std::set<std::string>{"wanted"}) << edited;
+  EXPECT_EQ(prefixesOf(edited, other), std::set<std::string>{"oth"}) << "another schema's prefix";
+  EXPECT_EQ(exempiValue(edited, asked, "old"), "kept");
+  EXPECT_EQ(exempiValue(edited, asked, "more"), "2");
   std::string again = applyXmpProperties(edited, {{asked, "wanted", "new", "3"}});
-  EXPECT_EQ(again.find("<oth:keep"), again.rfind("<oth:keep")) << "saved again, kept once: " << again;
-  EXPECT_NE(again.find("<wanted:new>3</wanted:new>"), std::string::npos) << again;
+  EXPECT_EQ(exempiValue(again, other, "keep"), "v") << "saved again, kept once: " << again;
+  EXPECT_EQ(exempiValue(again, asked, "new"), "3");
 
-  // A packet parsed before anyone asks for its namespace leaves no prefix behind.
+  // A packet read before anyone asks for its namespace leaves no prefix behind.
   ASSERT_TRUE(isParsableXmp(packetBinding(seen, "theirs")));
+  EXPECT_FALSE(xmp_namespace_prefix(seen.c_str(), nullptr));
   edited = applyXmpProperties(packetBinding(seen, "theirs"), {{seen, "mine", "new", "1"}});
-  EXPECT_NE(edited.find("xmlns:mine=\"" + seen + "\""), std::string::npos) << edited;
-  EXPECT_NE(edited.find("<mine:old>kept</mine:old>"), std::string::npos) << edited;
+  EXPECT_EQ(prefixesOf(edited, seen), std::set<std::string>{"mine"}) << edited;
+  XmpStringPtr prefix = xmp_string_new();
+  ASSERT_TRUE(xmp_namespace_prefix(seen.c_str(), prefix));
+  EXPECT_STREQ(xmp_string_cstr(prefix), "mine:");
+  xmp_string_free(prefix);
 }
 
 struct RefusedPacket {
@@ -132,7 +173,7 @@ TEST(XmpPacketEditing, APacketExempiCannotTakeIsRefusedWithoutAWordOnStandardErr
   const RefusedPacket cases[] = {
       {"not XML", "<x:xmpmeta><broken", "not well-formed"},
       {"a document type", "<!DOCTYPE x [<!ENTITY e 'e'>]><x:xmpmeta xmlns:x='adobe:ns:meta/'/>",
-       "DOCTYPE is not allowed"},
+       "document type"},
       {"nested 100,000 deep", packetBinding(kTvp, "tvp", deep), "nested deeper than 1000"},
   };
   for (const auto& c : cases) {
@@ -147,27 +188,6 @@ TEST(XmpPacketEditing, APacketExempiCannotTakeIsRefusedWithoutAWordOnStandardErr
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << c.what;
     EXPECT_NE(failure.find(c.because), std::string::npos) << c.what << ": " << failure;
   }
-}
-
-struct DepthCase {
-  std::string text;
-  std::size_t depth;
-};
-
-TEST(XmpPacketEditing, DepthIsCountedOverElementsOnly)
-{
-  const DepthCase cases[] = {
-      {"<a><b/><c><d></d></c></a>", 3},
-      {"<a><!-- <b><c> --><![CDATA[<d><e>]]><?pi <f>?></a>", 1},
-      {"<a x='<b>' y=\"/>\"><c></c></a>", 2},
-      {"<!DOCTYPE a [<!ELEMENT a ANY>]><a></a>", 1},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(xmlDepth(c.text, kMaxXmpDepth), c.depth) << c.text;
-  std::string deepest;
-  for (std::size_t i = 0; i < kMaxXmpDepth - 3; ++i) deepest += "<tvp:n rdf:parseType='Resource'>";
-  for (std::size_t i = 0; i < kMaxXmpDepth - 3; ++i) deepest += "</tvp:n>";
-  EXPECT_TRUE(isParsableXmp(packetBinding(kTvp, "tvp", deepest))) << "the limit itself is taken";
 }
 
 TEST_F(IncrementalSave, TableFileKeepsItsBytesAndGainsATableSection)

@@ -7,12 +7,16 @@
 #include <qpdf/QPDF.hh>
 
 #include <sys/resource.h>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 
-#include "Host.h"
+#include "HostFixture.h"
+#include "calls/CallSupport.h"
+#include "support/Texts.h"
 #include "documents/IncrementalSave.h"
 #include "documents/XmpPacket.h"
 #include "../support/TestFiles.h"
@@ -119,6 +123,7 @@ std::set<std::string> prefixesOf(const std::string& packet, const std::string& u
 // A property's value as exempi reads it from a packet; "<none>" when it has none.
 std::string exempiValue(const std::string& packet, const std::string& uri, const std::string& path)
 {
+  ensureExempi();
   XmpPtr xmp = xmp_new(packet.data(), packet.size());
   if (xmp == nullptr)
     return "<not parsed>";
@@ -333,4 +338,313 @@ TEST_F(IncrementalSave, EncryptedDocumentsAreNotChanged)
   }
   EXPECT_EQ(readFile(locked), before);
   std::remove(locked.c_str());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Packets of many shapes saved into PDFs through the host's calls, as the dialog's Save makes
+// them, and read back by exempi and exiftool.
+
+namespace {
+
+const char* const kDc = "http://purl.org/dc/elements/1.1/";
+const char* const kOther = "http://example.com/other-schema/";
+
+std::string packetOf(const std::string& attributes, const std::string& body)
+{
+  return "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+         "<x:xmpmeta xmlns:x='adobe:ns:meta/'>\n"
+         " <rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+         "  <rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'\n"
+         "    xmlns:tvp='http://ns.tovarin.com/tvp/adticket/1.0/'\n"
+         "    xmlns:o='http://example.com/other-schema/'" + attributes + ">\n"
+         "   <dc:title><rdf:Alt><rdf:li xml:lang='x-default'>Sommerfest &amp; more</rdf:li>"
+         "<rdf:li xml:lang='de-DE'>Stra\xC3\x9F" "enfest</rdf:li></rdf:Alt></dc:title>\n" +
+         body + "\n  </rdf:Description>\n </rdf:RDF>\n</x:xmpmeta>\n<?xpacket end='w'?>";
+}
+
+// UTF-8 text as UTF-16LE with its byte-order mark (characters of the basic plane).
+std::string utf16(const std::string& text)
+{
+  std::string out = "\xFF\xFE";
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    unsigned code = c;
+    std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+    if (length > 1)
+      code = c & (length == 2 ? 0x1F : 0x0F);
+    for (std::size_t k = 1; k < length; ++k)
+      code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    out += static_cast<char>(code & 0xFF);
+    out += static_cast<char>(code >> 8);
+    i += length;
+  }
+  return out;
+}
+
+// Run-length encoding with literal runs only.
+std::string runLength(const std::string& bytes)
+{
+  std::string out;
+  for (std::size_t at = 0; at < bytes.size(); at += 128) {
+    std::string run = bytes.substr(at, 128);
+    out += static_cast<char>(run.size() - 1);
+    out += run;
+  }
+  return out + '\x80';
+}
+
+// A one-page PDF whose catalog's metadata stream holds `stream` (encoded as `filter` says), with
+// the page using the same stream when `shared`; no stream at all when `stream` is null.
+std::string pdfWith(const std::optional<std::string>& stream, const std::string& filter,
+                    bool shared)
+{
+  std::vector<std::string> objects = {
+      stream ? "<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>"
+             : "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842]") +
+          (shared ? " /Metadata 4 0 R >>" : " >>")};
+  if (stream)
+    objects.push_back("<< /Type /Metadata /Subtype /XML" + filter + " /Length " +
+                      std::to_string(stream->size()) + " >>\nstream\n" + *stream + "\nendstream");
+  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char row[32];
+    std::snprintf(row, sizeof row, "%010zu 00000 n \n", offset);
+    pdf += row;
+  }
+  return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+         " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+// What a reader finds after the save: exempi at `path` of `uri` (none when empty) and exiftool
+// as `tag` (none when empty).
+struct ReadBack {
+  std::string uri;
+  std::string path;
+  std::string tag;
+  std::string value;
+};
+
+struct PacketCase {
+  std::string name;
+  std::string pdf;
+  std::vector<XmpProperty> calls;
+  ASErrorCode refused;  // the call's raise; kASErrNone when the save goes through
+  std::vector<ReadBack> readBack;
+  std::vector<std::pair<std::string, std::string>> prefixes;  // namespace, the one prefix
+};
+
+XmpProperty ticket(const std::string& name, const std::string& value)
+{
+  return {kTvp, "tvp", name, value};
+}
+
+std::string streamOf(const std::string& path, const std::string& which)
+{
+  QPDF pdf;
+  pdf.processFile(path.c_str());
+  QPDFObjectHandle holder =
+      which == "page" ? pdf.getAllPages().front() : pdf.getRoot();
+  auto data = holder.getKey("/Metadata").getStreamData(qpdf_dl_all);
+  return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+}
+
+ASText textOf(const std::string& text)
+{
+  return pdfhost::calls::ASTextFromEncoded(text.c_str(), 0);
+}
+
+// The calls the dialog's Save makes: the properties, the packet read and handed back, the save.
+// The code of the first raise; nothing after it runs.
+ASErrorCode saveAsTheDialogDoes(PDDoc doc, const std::vector<XmpProperty>& calls)
+{
+  using namespace pdfhost::calls;
+  try {
+    for (const XmpProperty& call : calls) {
+      ASText texts[4] = {textOf(call.namespaceUri), textOf(call.prefix), textOf(call.name),
+                         textOf(call.value)};
+      auto destroy = [&] {
+        for (ASText text : texts)
+          ASTextDestroy(text);
+      };
+      try {
+        PDDocSetXAPMetadataProperty(doc, texts[0], texts[1], texts[2], texts[3]);
+      } catch (...) {
+        destroy();
+        throw;
+      }
+      destroy();
+    }
+    ASText packet = PDDocGetXAPMetadata(doc);
+    PDDocSetXAPMetadata(doc, packet);
+    ASTextDestroy(packet);
+    PDDocSave(doc, PDSaveIncremental, nullptr, nullptr, nullptr, nullptr);
+  } catch (HostError& error) {
+    return error.code();
+  }
+  return kASErrNone;
+}
+
+class PacketsSaved : public HostTest {};
+
+}  // namespace
+
+TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
+{
+  std::string deep;
+  for (int i = 0; i < 5; ++i)
+    deep += "<o:n rdf:parseType='Resource'>";
+  for (int i = 0; i < 600; ++i)
+    deep += "<o:p" + std::to_string(i) + ">v" + std::to_string(i) + "</o:p" + std::to_string(i) + ">";
+  for (int i = 0; i < 5; ++i)
+    deep += "</o:n>";
+  std::string tooDeep;
+  for (int i = 0; i < 100000; ++i)
+    tooDeep += "<o:n>";
+  const std::string common = "<tvp:client>Mediahaus</tvp:client>";
+  const std::string quoted = "http://example.com/q&amp;&quot;/";
+  // exempi itself reads every language of a dc:title as the default one's text: exiftool reads it.
+  const ReadBack german{kDc, "", "XMP-dc:Title-de-DE", "Stra\xC3\x9F" "enfest"};
+  const ReadBack english{kDc, "title[1]", "XMP-dc:Title", "Sommerfest & more"};
+  const ReadBack newJob{kTvp, "jobid", "XMP-tvp:Jobid", "J-2"};
+  const ReadBack client{kTvp, "client", "XMP-tvp:Client", "Mediahaus"};
+  auto plain = [](const std::string& packet) { return pdfWith(packet, "", false); };
+  const PacketCase cases[] = {
+      {"a packet other programs wrote", plain(packetOf("", common)), {ticket("jobid", "J-2")},
+       kASErrNone, {german, english, newJob, client}, {{kTvp, "tvp"}, {kDc, "dc"}}},
+      {"another schema's struct holding a ticket field",
+       plain(packetOf("", "<o:s rdf:parseType='Resource'><tvp:jobid>inner</tvp:jobid></o:s>")),
+       {ticket("jobid", "J-2")}, kASErrNone,
+       {newJob, {kOther, "s/tvp:jobid", "", "inner"}, german}, {}},
+      {"values that look like the host's own names",
+       plain(packetOf("", "<dc:source>urn:x-pdfhost:namespace:1:</dc:source><o:note>urn:x-pdfhost:"
+                          "check:1:</o:note>")),
+       {ticket("jobid", "urn:x-pdfhost:namespace:1:")}, kASErrNone,
+       {{kTvp, "jobid", "XMP-tvp:Jobid", "urn:x-pdfhost:namespace:1:"},
+        {kDc, "source", "XMP-dc:Source", "urn:x-pdfhost:namespace:1:"},
+        {kOther, "note", "XMP-o:Note", "urn:x-pdfhost:check:1:"}},
+       {}},
+      {"UTF-16 with its mark, 600 properties 5 deep", plain(utf16(packetOf("", common + deep))),
+       {ticket("jobid", "J-2")}, kASErrNone, {german, english, newJob, client}, {}},
+      {"a namespace holding a quote and an ampersand",
+       plain(packetOf("\n    xmlns:q='" + quoted + "' q:a='attribute'", "<q:v>kept</q:v>")),
+       {ticket("jobid", "J-2")}, kASErrNone,
+       {{"http://example.com/q&\"/", "v", "", "kept"}, {"http://example.com/q&\"/", "a", "", "attribute"}, newJob},
+       {{"http://example.com/q&\"/", "q"}}},
+      {"attribute-form properties of PDF/UA and PRISM",
+       plain(packetOf("\n    xmlns:pdfuaid='http://www.aiim.org/pdfua/ns/id/' pdfuaid:part='1'\n"
+                      "    xmlns:prism='http://prismstandard.org/namespaces/basic/2.0/' "
+                      "prism:volume='7'", common)),
+       {ticket("jobid", "J-2")}, kASErrNone,
+       {{"http://www.aiim.org/pdfua/ns/id/", "part", "XMP-pdfuaid:Part", "1"},
+        {"http://prismstandard.org/namespaces/basic/2.0/", "volume", "XMP-prism:Volume", "7"},
+        newJob},
+       {{"http://www.aiim.org/pdfua/ns/id/", "pdfuaid"},
+        {"http://prismstandard.org/namespaces/basic/2.0/", "prism"}}},
+      {"the ticket field as an Alt", plain(packetOf("", "<tvp:jobid><rdf:Alt><rdf:li xml:lang="
+                                                      "'x-default'>old</rdf:li></rdf:Alt></tvp:jobid>")),
+       {ticket("jobid", "J-2")}, kASErrNone, {newJob, german}, {}},
+      {"the ticket field as a Bag",
+       plain(packetOf("", "<tvp:jobid><rdf:Bag><rdf:li>a</rdf:li><rdf:li>b</rdf:li></rdf:Bag>"
+                          "</tvp:jobid>")),
+       {ticket("jobid", "J-2")}, kASErrNone, {newJob}, {}},
+      {"the ticket field as a Seq",
+       plain(packetOf("", "<tvp:jobid><rdf:Seq><rdf:li>a</rdf:li></rdf:Seq></tvp:jobid>")),
+       {ticket("jobid", "J-2")}, kASErrNone, {newJob}, {}},
+      {"the ticket field as a struct",
+       plain(packetOf("", "<tvp:jobid rdf:parseType='Resource'><o:f>x</o:f></tvp:jobid>")),
+       {ticket("jobid", "J-2")}, kASErrNone, {newJob}, {}},
+      {"the ticket field with a qualifier",
+       plain(packetOf("", "<tvp:jobid rdf:parseType='Resource'><rdf:value>old</rdf:value>"
+                          "<o:q>qualifier</o:q></tvp:jobid>")),
+       {ticket("jobid", "J-2")}, kASErrNone, {newJob}, {}},
+      {"the ticket field as an attribute", plain(packetOf(" tvp:jobid='old'", "")),
+       {ticket("jobid", "J-2")}, kASErrNone, {newJob, german}, {}},
+      {"a run-length encoded stream", pdfWith(runLength(packetOf("", common)), " /Filter /RunLengthDecode", false),
+       {ticket("jobid", "J-2")}, kASErrNone, {german, newJob, client}, {}},
+      {"a stream the page shares", pdfWith(packetOf("", common), "", true),
+       {ticket("jobid", "J-2")}, kASErrNone, {german, newJob, client}, {}},
+      {"no metadata stream", pdfWith(std::nullopt, "", false), {ticket("jobid", "J-2")},
+       kASErrNone, {newJob}, {}},
+      {"an empty stream", plain(""), {ticket("jobid", "J-2")}, kASErrNone, {newJob}, {}},
+      {"a damaged Flate stream", pdfWith("x\x9C not deflate", " /Filter /FlateDecode", false),
+       {ticket("jobid", "J-2")}, kASErrMetadataUnreadable, {}, {}},
+      {"a DCT-encoded stream", pdfWith(packetOf("", common), " /Filter /DCTDecode", false),
+       {ticket("jobid", "J-2")}, kASErrMetadataUnreadable, {}, {}},
+      {"a stream that is not XML", plain("<x:xmpmeta><broken"), {ticket("jobid", "J-2")},
+       kASErrMetadata, {}, {}},
+      {"a document type", plain("<!DOCTYPE x [<!ENTITY e 'e'>]>" + packetOf("", "")),
+       {ticket("jobid", "J-2")}, kASErrMetadata, {}, {}},
+      {"nested 100,000 deep", plain(packetOf("", tooDeep)), {ticket("jobid", "J-2")},
+       kASErrMetadata, {}, {}},
+      {"a value XML cannot hold", plain(packetOf("", common)), {ticket("jobid", "a\x01")},
+       kASErrMetadata, {}, {}},
+  };
+  std::string path = "/tmp/tvp-packet-" + std::to_string(::getpid()) + ".pdf";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, c.pdf);
+    OpenFailure failure;
+    AVDoc view = Host::get().documents.open(path, &failure);
+    ASSERT_NE(view, nullptr) << failure.message;
+    // The plug-in reads the document's ticket in UTF-8, whatever the stream's encoding.
+    bool hasClient = std::any_of(c.readBack.begin(), c.readBack.end(),
+                                 [&](const ReadBack& r) { return r.path == client.path; });
+    ASText before = pdfhost::calls::PDDocGetXAPMetadata(view->pdDoc.get());
+    if (hasClient && before != nullptr)
+      EXPECT_EQ(exempiValue(before->utf8, kTvp, "client"), "Mediahaus") << "as the plug-in reads it";
+    EXPECT_TRUE(!hasClient || before != nullptr);
+    if (before != nullptr)
+      pdfhost::calls::ASTextDestroy(before);
+    EXPECT_EQ(saveAsTheDialogDoes(view->pdDoc.get(), c.calls), c.refused);
+    Host::get().documents.closeAll();
+    std::string saved = readFile(path);
+    if (c.refused != kASErrNone) {
+      EXPECT_EQ(saved, c.pdf) << "byte-identical";
+      continue;
+    }
+    EXPECT_EQ(saved.compare(0, c.pdf.size(), c.pdf), 0) << "the original bytes are a prefix";
+    EXPECT_NE(shell("qpdf --check " + path).find("No syntax or stream encoding errors"),
+              std::string::npos);
+    std::string packet = streamOf(path, "catalog");
+    EXPECT_TRUE(isParsableXmp(packet)) << packet;
+    for (const auto& r : c.readBack) {
+      if (!r.path.empty())
+        EXPECT_EQ(exempiValue(packet, r.uri, r.path), r.value) << "exempi: " << r.path;
+      if (!r.tag.empty())
+        EXPECT_EQ(shell("exiftool -b -" + r.tag + " " + path), r.value) << "exiftool: " << r.tag;
+    }
+    for (const auto& [uri, prefix] : c.prefixes)
+      EXPECT_EQ(prefixesOf(packet, uri), std::set<std::string>{prefix}) << uri;
+    if (c.name == "a stream the page shares")
+      EXPECT_EQ(streamOf(path, "page"), packetOf("", common)) << "the page keeps its stream";
+  }
+  std::remove(path.c_str());
+}
+
+TEST_F(PacketsSaved, AFailingCallRaisesAtTheCallAndTheCallsBeforeItStayApplied)
+{
+  std::string path = "/tmp/tvp-packet-calls-" + std::to_string(::getpid()) + ".pdf";
+  writeFile(path, readFile(TVP_SAMPLE_PDF));
+  OpenFailure failure;
+  AVDoc view = Host::get().documents.open(path, &failure);
+  ASSERT_NE(view, nullptr);
+  PDDoc doc = view->pdDoc.get();
+  EXPECT_EQ(saveAsTheDialogDoes(doc, {ticket("jobid", "J-5"), ticket("bad name", "x")}),
+            kASErrMetadata);
+  ASText packet = pdfhost::calls::PDDocGetXAPMetadata(doc);
+  EXPECT_EQ(exempiValue(packet->utf8, kTvp, "jobid"), "J-5") << "the call before stays applied";
+  EXPECT_EQ(exempiValue(packet->utf8, kDc, "title[1]"), "Summer Sale ad");
+  pdfhost::calls::ASTextDestroy(packet);
+  Host::get().documents.closeAll();
+  EXPECT_EQ(readFile(path), readFile(TVP_SAMPLE_PDF)) << "nothing saved";
+  std::remove(path.c_str());
 }

@@ -60,3 +60,14 @@ set(TVP_PLUGIN_DIR ${CMAKE_BINARY_DIR}/plug_ins)
 # Saving a ticket into a large PDF, timed by bench/save-benchmark.sh.
 add_executable(ticket_save_bench EXCLUDE_FROM_ALL bench/ticket_save_bench.cpp)
 target_link_libraries(ticket_save_bench PRIVATE pdfhost_core)
+
+# The packet path's fuzz target: the packet modules are compiled into it, so that libFuzzer sees
+# their coverage (TVP_FUZZ_FLAGS comes from Scanner.cmake).
+if(TVP_FUZZ)
+  add_executable(xmp_packet_fuzz fuzz/xmp_packet_fuzz.cpp host/documents/XmpPacket.cpp
+    host/documents/XmpTree.cpp host/documents/XmpWriter.cpp)
+  target_include_directories(xmp_packet_fuzz PRIVATE host)
+  target_compile_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})
+  target_link_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})
+  target_link_libraries(xmp_packet_fuzz PRIVATE PkgConfig::EXEMPI PkgConfig::EXPAT)
+endif()

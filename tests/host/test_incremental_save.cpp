@@ -19,6 +19,7 @@
 #include "support/Texts.h"
 #include "documents/IncrementalSave.h"
 #include "documents/XmpPacket.h"
+#include "../metadata/TicketFiles.h"
 #include "../support/TestFiles.h"
 
 using namespace pdfhost;
@@ -393,35 +394,10 @@ std::string runLength(const std::string& bytes)
   return out + '\x80';
 }
 
-// A one-page PDF whose catalog's metadata stream holds `stream` (encoded as `filter` says), with
-// the page using the same stream when `shared`; no stream at all when `stream` is null.
 std::string pdfWith(const std::optional<std::string>& stream, const std::string& filter,
                     bool shared)
 {
-  std::vector<std::string> objects = {
-      stream ? "<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>"
-             : "<< /Type /Catalog /Pages 2 0 R >>",
-      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-      std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842]") +
-          (shared ? " /Metadata 4 0 R >>" : " >>")};
-  if (stream)
-    objects.push_back("<< /Type /Metadata /Subtype /XML" + filter + " /Length " +
-                      std::to_string(stream->size()) + " >>\nstream\n" + *stream + "\nendstream");
-  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t offset : offsets) {
-    char row[32];
-    std::snprintf(row, sizeof row, "%010zu 00000 n \n", offset);
-    pdf += row;
-  }
-  return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-         " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return tickettest::minimalPdf(stream, filter, shared);
 }
 
 // What a reader finds after the save: exempi at `path` of `uri` (none when empty) and exiftool
@@ -506,6 +482,11 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
     deep += "<o:p" + std::to_string(i) + ">v" + std::to_string(i) + "</o:p" + std::to_string(i) + ">";
   for (int i = 0; i < 5; ++i)
     deep += "</o:n>";
+  std::string deepest;  // with x:xmpmeta, rdf:RDF and the description, 1000 elements deep
+  for (std::size_t i = 0; i < kMaxXmpDepth - 3; ++i)
+    deepest += "<o:n rdf:parseType='Resource'>";
+  for (std::size_t i = 0; i < kMaxXmpDepth - 3; ++i)
+    deepest += "</o:n>";
   std::string tooDeep;
   for (int i = 0; i < 100000; ++i)
     tooDeep += "<o:n>";
@@ -583,6 +564,10 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
        kASErrMetadata, {}, {}},
       {"a document type", plain("<!DOCTYPE x [<!ENTITY e 'e'>]>" + packetOf("", "")),
        {ticket("jobid", "J-2")}, kASErrMetadata, {}, {}},
+      {"nested as deep as exempi takes", plain(packetOf("", deepest)), {ticket("jobid", "J-2")},
+       kASErrNone, {newJob}, {}},
+      {"nested as deep as exempi takes", plain(packetOf("", deepest)), {ticket("jobid", "J-2")},
+       kASErrNone, {newJob}, {}},
       {"nested 100,000 deep", plain(packetOf("", tooDeep)), {ticket("jobid", "J-2")},
        kASErrMetadata, {}, {}},
       {"a value XML cannot hold", plain(packetOf("", common)), {ticket("jobid", "a\x01")},
@@ -620,7 +605,9 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
       if (!r.path.empty())
         EXPECT_EQ(exempiValue(packet, r.uri, r.path), r.value) << "exempi: " << r.path;
       if (!r.tag.empty())
-        EXPECT_EQ(shell("exiftool -b -" + r.tag + " " + path), r.value) << "exiftool: " << r.tag;
+        // (exiftool warns of its deep recursion on the deepest packet: only its value counts.)
+        EXPECT_EQ(shell("(exiftool -b -" + r.tag + " " + path + " 2>/dev/null)"), r.value)
+            << "exiftool: " << r.tag;
     }
     for (const auto& [uri, prefix] : c.prefixes)
       EXPECT_EQ(prefixesOf(packet, uri), std::set<std::string>{prefix}) << uri;

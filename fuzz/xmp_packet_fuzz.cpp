@@ -18,8 +18,7 @@ using pdfhost::XmpProperty;
 
 void require(bool holds, const char* what, const std::string& detail = "")
 {
-  if (holds)
-    return;
+  if (holds) return;
   std::fprintf(stderr, "broken: %s %s\n", what, detail.c_str());
   std::abort();
 }
@@ -48,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string written;
   try {
     pdfhost::XmpEditor editor(packet);
-    for (const XmpProperty& call : kCalls)
-      editor.set(call);
+    for (const XmpProperty& call : kCalls) editor.set(call);
     written = editor.write();
   } catch (pdfhost::XmpFailure&) {
     return 0;  // refused, as the host refuses it: nothing is written
@@ -58,12 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(xmp != nullptr, "exempi parses what the host writes", written);
   XmpStringPtr value = xmp_string_new();
   for (const XmpProperty& call : kCalls) {
-    if (call.name == "jobid")
-      continue;
-    require(xmp_get_property(xmp.get(), call.namespaceUri.c_str(), call.name.c_str(), value,
-                             nullptr) &&
-                xmp_string_cstr(value) == call.value,
-            "a value set reads back as set", call.name);
+    if (call.name == "jobid") continue;
+    require(
+        xmp_get_property(xmp.get(), call.namespaceUri.c_str(), call.name.c_str(), value, nullptr) &&
+            xmp_string_cstr(value) == call.value,
+        "a value set reads back as set", call.name);
   }
   require(xmp_get_property(xmp.get(), kCalls[0].namespaceUri.c_str(), "jobid", value, nullptr) &&
               std::string(xmp_string_cstr(value)) == "J-78",

@@ -37,8 +37,7 @@ class ToolkitDiagnostics {
     std::string said = captured_.str();
     std::replace(said.begin(), said.end(), '\n', ' ');
     said.erase(said.find_last_not_of(' ') + 1);
-    if (!said.empty())
-      message += " (" + said + ")";
+    if (!said.empty()) message += " (" + said + ")";
     throw XmpFailure(message);
   }
 
@@ -81,8 +80,7 @@ std::vector<std::string> checkNames(const xmp::Tree& tree)
 void exempiParses(const std::string& text, ToolkitDiagnostics& diagnostics)
 {
   XmpHolder xmp(xmp_new(text.data(), text.size()));
-  if (!xmp)
-    diagnostics.fail("The XMP metadata cannot be parsed");
+  if (!xmp) diagnostics.fail("The XMP metadata cannot be parsed");
 }
 
 // Checks that exempi parses the descriptions, as written with `prefixes`.
@@ -99,11 +97,9 @@ void checkDescriptions(const xmp::Tree& tree, const std::vector<const xmp::Descr
     if (!subject.empty() && !about.empty() && subject != about)
       throw XmpFailure("The XMP metadata describes more than one resource (\"" + about +
                        "\" and \"" + subject + "\")");
-    if (!subject.empty())
-      about = subject;
+    if (!subject.empty()) about = subject;
     for (const xmp::Property& property : description->properties) {
-      if (property.removed)
-        continue;
+      if (property.removed) continue;
       ++total;
       std::string key = std::to_string(property.name.uri) + ' ' + property.name.local;
       if (!seen.insert(key).second)
@@ -115,8 +111,7 @@ void checkDescriptions(const xmp::Tree& tree, const std::vector<const xmp::Descr
   std::vector<std::string> names = checkNames(tree);
   if (total <= kWholeCheck) {
     xmp::Writer whole(tree, prefixes, &names);
-    for (const xmp::Description* description : list)
-      whole.description(*description);
+    for (const xmp::Description* description : list) whole.description(*description);
     exempiParses(whole.finish(false), diagnostics);
     return;
   }
@@ -132,21 +127,18 @@ void checkDescriptions(const xmp::Tree& tree, const std::vector<const xmp::Descr
 std::vector<const xmp::Description*> allOf(const xmp::Tree& tree)
 {
   std::vector<const xmp::Description*> list;
-  for (const xmp::Description& description : tree.descriptions)
-    list.push_back(&description);
+  for (const xmp::Description& description : tree.descriptions) list.push_back(&description);
   return list;
 }
 
 // XML names without a colon, as far as the host can tell; exempi and expat check the rest.
 bool isPlainName(const std::string& name)
 {
-  if (name.empty())
-    return false;
+  if (name.empty()) return false;
   auto letter = [](unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
   };
-  if (!letter(static_cast<unsigned char>(name[0])))
-    return false;
+  if (!letter(static_cast<unsigned char>(name[0]))) return false;
   return std::all_of(name.begin(), name.end(), [&](char c) {
     auto u = static_cast<unsigned char>(c);
     return letter(u) || (u >= '0' && u <= '9') || u == '-' || u == '.';
@@ -158,22 +150,23 @@ bool isXmlText(const std::string& text)
 {
   for (std::size_t i = 0; i < text.size();) {
     auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (length == 0 || i + length > text.size())
-      return false;
+    std::size_t length = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
+    if (length == 0 || i + length > text.size()) return false;
     unsigned long code = length == 1 ? c : c & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
       auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80)
-        return false;
+      if ((next & 0xC0) != 0x80) return false;
       code = (code << 6) | (next & 0x3F);
     }
     static const unsigned long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
     bool character = code == 0x9 || code == 0xA || code == 0xD ||
                      (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD) ||
                      (code >= 0x10000 && code <= 0x10FFFF);
-    if (code < kLeast[length] || !character)
-      return false;
+    if (code < kLeast[length] || !character) return false;
     i += length;
   }
   return true;
@@ -187,8 +180,7 @@ void checkProperty(const XmpProperty& property)
     throw XmpFailure(which + "its namespace is not valid");
   if (!isPlainName(property.prefix) || property.prefix == "xml" || property.prefix == "xmlns")
     throw XmpFailure(which + "its prefix is not valid");
-  if (!isPlainName(property.name))
-    throw XmpFailure(which + "its name is not valid");
+  if (!isPlainName(property.name)) throw XmpFailure(which + "its name is not valid");
   if (!isXmlText(property.value))
     throw XmpFailure(which + "its value is not UTF-8 text of characters XML can hold");
   ensureExempi();
@@ -211,7 +203,7 @@ std::string keyOf(int uri, const std::string& local)
 
 struct XmpEditor::State {
   xmp::Tree tree;
-  xmp::Description set;  // what the calls set, in the order first set
+  xmp::Description set;                           // what the calls set, in the order first set
   std::unordered_map<int, std::string> prefixes;  // the callers'
   // Where each property of the packet is: descriptions and properties by index.
   std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> places;
@@ -244,8 +236,7 @@ void XmpEditor::set(const XmpProperty& property)
   s.prefixes[uri] = property.prefix;
   auto found = s.places.find(keyOf(uri, property.name));
   if (found != s.places.end()) {
-    for (const auto& [d, p] : found->second)
-      s.tree.descriptions[d].properties[p].removed = true;
+    for (const auto& [d, p] : found->second) s.tree.descriptions[d].properties[p].removed = true;
     s.places.erase(found);
   }
   for (xmp::Property& existing : s.set.properties)
@@ -267,22 +258,18 @@ std::string XmpEditor::write() const
 {
   const State& s = *state_;
   std::vector<const xmp::Description*> list;
-  if (!s.set.properties.empty())
-    list.push_back(&s.set);
+  if (!s.set.properties.empty()) list.push_back(&s.set);
   for (const xmp::Description& description : s.tree.descriptions)
-    if (description.propertiesLeft() > 0)
-      list.push_back(&description);
+    if (description.propertiesLeft() > 0) list.push_back(&description);
   xmp::Writer writer(s.tree, s.prefixes);
   writer.reserve(s.size + s.size / 8 + 4096);
-  for (const xmp::Description* description : list)
-    writer.description(*description);
+  for (const xmp::Description* description : list) writer.description(*description);
   std::string packet = writer.finish(true);
   // The packet's other descriptions were checked when it was read; what the calls set is
   // checked now, with all of it when that is cheap.
   xmp::checkWellFormed(packet);
   std::size_t total = 0;
-  for (const xmp::Description* description : list)
-    total += description->propertiesLeft();
+  for (const xmp::Description* description : list) total += description->propertiesLeft();
   if (total <= kWholeCheck)
     checkDescriptions(s.tree, list, s.prefixes);
   else if (!s.set.properties.empty())
@@ -347,11 +334,11 @@ std::string packetAsUtf8(const std::string& packet)
   }
 }
 
-std::string applyXmpProperties(const std::string& packet, const std::vector<XmpProperty>& properties)
+std::string applyXmpProperties(const std::string& packet,
+                               const std::vector<XmpProperty>& properties)
 {
   XmpEditor editor(packet);
-  for (const XmpProperty& property : properties)
-    editor.set(property);
+  for (const XmpProperty& property : properties) editor.set(property);
   return editor.write();
 }
 

@@ -73,7 +73,8 @@ bool isParsableXmp(const std::string& packet);
 std::string packetAsUtf8(const std::string& packet);
 
 // The packet with the properties set in order (one XmpEditor). Throws XmpFailure.
-std::string applyXmpProperties(const std::string& packet, const std::vector<XmpProperty>& properties);
+std::string applyXmpProperties(const std::string& packet,
+                               const std::vector<XmpProperty>& properties);
 
 // A text for an exempi error code.
 std::string xmpErrorText(int code);

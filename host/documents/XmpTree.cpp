@@ -46,13 +46,11 @@ void run(XML_Parser parser, const std::string& text, const std::string& stopped)
     std::size_t length = std::min(step, text.size() - at);
     bool last = at + length == text.size();
     if (XML_Parse(parser, text.data() + at, static_cast<int>(length), last) != XML_STATUS_OK) {
-      if (!stopped.empty())
-        throw XmpFailure(stopped);
+      if (!stopped.empty()) throw XmpFailure(stopped);
       throw XmpFailure(std::string("The XMP metadata is not well-formed XML: ") +
                        XML_ErrorString(XML_GetErrorCode(parser)) + where(parser));
     }
-    if (last)
-      return;
+    if (last) return;
   }
 }
 
@@ -130,15 +128,15 @@ class TreeBuilder {
         list.back().kind = Event::kText;
       }
       list.back().text.append(data, static_cast<std::size_t>(length));
-    } else if (role != kOutside && !isWhiteSpace(std::string(data, static_cast<std::size_t>(length)))) {
+    } else if (role != kOutside &&
+               !isWhiteSpace(std::string(data, static_cast<std::size_t>(length)))) {
       stop(parser, "The XMP metadata holds text where RDF allows none" + where(parser));
     }
   }
 
   void stop(XML_Parser parser, const std::string& why)
   {
-    if (stopped_.empty())
-      stopped_ = why;
+    if (stopped_.empty()) stopped_ = why;
     XML_StopParser(parser, XML_FALSE);
   }
 
@@ -194,8 +192,7 @@ std::string Description::about() const
 std::size_t Description::propertiesLeft() const
 {
   std::size_t left = 0;
-  for (const Property& property : properties)
-    left += property.removed ? 0 : 1;
+  for (const Property& property : properties) left += property.removed ? 0 : 1;
   return left;
 }
 
@@ -209,8 +206,7 @@ Tree::Tree()
 int Tree::intern(const std::string& uri)
 {
   auto found = uriIndex.find(uri);
-  if (found != uriIndex.end())
-    return found->second;
+  if (found != uriIndex.end()) return found->second;
   uris.push_back(uri);
   return uriIndex.emplace(uri, static_cast<int>(uris.size() - 1)).first->second;
 }
@@ -218,11 +214,9 @@ int Tree::intern(const std::string& uri)
 Tree readTree(const std::string& text, std::size_t maxDepth)
 {
   Tree tree;
-  if (isWhiteSpace(text))
-    return tree;
+  if (isWhiteSpace(text)) return tree;
   ParserHolder parser(XML_ParserCreateNS(nullptr, kSeparator));
-  if (!parser)
-    throw XmpFailure("The XMP metadata cannot be read: out of memory");
+  if (!parser) throw XmpFailure("The XMP metadata cannot be read: out of memory");
   XML_SetReturnNSTriplet(parser.get(), 1);
   struct Context {
     XML_Parser parser;
@@ -241,30 +235,27 @@ Tree readTree(const std::string& text, std::size_t maxDepth)
     c->builder.text(c->parser, s, length);
   });
   // XMP allows no document type: it could declare entities that expand without end.
-  XML_SetStartDoctypeDeclHandler(
-      parser.get(), [](void* data, const char*, const char*, const char*, int) {
-        auto* c = static_cast<Context*>(data);
-        c->builder.stop(c->parser, "The XMP metadata has a document type, which XMP does not allow");
-      });
+  XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const char*, const char*, const char*,
+                                                  int) {
+    auto* c = static_cast<Context*>(data);
+    c->builder.stop(c->parser, "The XMP metadata has a document type, which XMP does not allow");
+  });
   run(parser.get(), text, context.builder.stopped());
-  if (!context.builder.stopped().empty())
-    throw XmpFailure(context.builder.stopped());
+  if (!context.builder.stopped().empty()) throw XmpFailure(context.builder.stopped());
   return tree;
 }
 
 void checkWellFormed(const std::string& text)
 {
   ParserHolder parser(XML_ParserCreateNS(nullptr, kSeparator));
-  if (!parser)
-    throw XmpFailure("The XMP metadata cannot be read: out of memory");
+  if (!parser) throw XmpFailure("The XMP metadata cannot be read: out of memory");
   run(parser.get(), text, "");
 }
 
 std::string utf8Text(const std::string& text)
 {
   ParserHolder parser(XML_ParserCreate(nullptr));
-  if (!parser)
-    throw XmpFailure("The XMP metadata cannot be read: out of memory");
+  if (!parser) throw XmpFailure("The XMP metadata cannot be read: out of memory");
   std::string out;
   XML_SetUserData(parser.get(), &out);
   // Every piece of the text reaches the default handler as written, in UTF-8; only the XML

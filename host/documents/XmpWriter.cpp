@@ -3,10 +3,10 @@
 // namespaces its properties use, so a declaration is written once per description, not once per
 // property; a prefix that means two namespaces in one description is declared again where the
 // second is used. Nothing is renamed anywhere but in declarations.
-#include "XmpTree.h"
-
 #include <algorithm>
 #include <unordered_set>
+
+#include "XmpTree.h"
 
 namespace pdfhost {
 namespace xmp {
@@ -29,13 +29,20 @@ void escape(std::string& out, const std::string& text, const char* special, Refe
 const char* referenceFor(char c)
 {
   switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\t': return "&#x9;";
-    case '\n': return "&#xA;";
-    default: return "&#xD;";
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '"':
+      return "&quot;";
+    case '\t':
+      return "&#x9;";
+    case '\n':
+      return "&#xA;";
+    default:
+      return "&#xD;";
   }
 }
 
@@ -112,13 +119,10 @@ class StartTag {
   // Declares a preferred prefix for a namespace used further in, unless that changes a name here.
   void declareAhead(const Name& name, bool attribute, bool ours)
   {
-    if (name.uri < 0 || name.uri == kXml)
-      return;
+    if (name.uri < 0 || name.uri == kXml) return;
     std::string prefix = preferred(name, ours);
-    if (attribute && prefix.empty())
-      return;
-    if (scope_.lookup(prefix) != name.uri && !usedHere(prefix))
-      declare(prefix, name.uri);
+    if (attribute && prefix.empty()) return;
+    if (scope_.lookup(prefix) != name.uri && !usedHere(prefix)) declare(prefix, name.uri);
   }
 
   const std::string& declarations() const { return declarations_; }
@@ -126,16 +130,13 @@ class StartTag {
  private:
   std::string prefixFor(const Name& name, bool attribute, bool ours)
   {
-    if (name.uri == kXml)
-      return "xml";
+    if (name.uri == kXml) return "xml";
     if (name.uri == kNoNamespace) {
-      if (!attribute && scope_.lookup("") != kNoNamespace)
-        declare("", kNoNamespace);
+      if (!attribute && scope_.lookup("") != kNoNamespace) declare("", kNoNamespace);
       return "";
     }
     std::string prefix = preferred(name, ours);
-    if (attribute && prefix.empty())
-      prefix = "ns";  // a namespaced attribute needs a prefix
+    if (attribute && prefix.empty()) prefix = "ns";  // a namespaced attribute needs a prefix
     if (scope_.lookup(prefix) == name.uri) {
       used_.insert(prefix);
       return prefix;
@@ -165,8 +166,7 @@ class StartTag {
     scope_.bind(prefix, uri);
     used_.insert(prefix);
     declarations_ += prefix.empty() ? " xmlns=\"" : " xmlns:" + prefix + "=\"";
-    if (uri >= 0)
-      escapeAttribute(declarations_, uriTexts_ ? (*uriTexts_)[uri] : uris_[uri]);
+    if (uri >= 0) escapeAttribute(declarations_, uriTexts_ ? (*uriTexts_)[uri] : uris_[uri]);
     declarations_ += '"';
   }
 
@@ -194,17 +194,18 @@ Writer::Writer(const Tree& tree, const std::unordered_map<int, std::string>& pre
                const std::vector<std::string>* uriTexts, bool shortTexts)
     : tree_(tree), prefixes_(prefixes), uriTexts_(uriTexts), shortTexts_(shortTexts)
 {
-  out_ = "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
-         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
-         " <rdf:RDF xmlns:rdf=\"" + std::string(kRdfUri) + "\">\n";
+  out_ =
+      "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+      "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+      " <rdf:RDF xmlns:rdf=\"" +
+      std::string(kRdfUri) + "\">\n";
 }
 
 void Writer::description(const Description& description, std::size_t first, std::size_t end)
 {
   std::vector<const Property*> properties;
   for (std::size_t i = first; i < std::min(end, description.properties.size()); ++i)
-    if (!description.properties[i].removed)
-      properties.push_back(&description.properties[i]);
+    if (!description.properties[i].removed) properties.push_back(&description.properties[i]);
 
   Scope scope;
   scope.open();
@@ -240,8 +241,7 @@ void Writer::description(const Description& description, std::size_t first, std:
 
   std::vector<std::string> open;  // the names of the elements being written
   for (const Property* property : properties) {
-    if (property->isAttribute)
-      continue;
+    if (property->isAttribute) continue;
     out_ += "   ";
     const bool own = ours(property);
     const std::vector<Event>& events = property->events;
@@ -249,7 +249,8 @@ void Writer::description(const Description& description, std::size_t first, std:
       const Event& event = events[i];
       if (event.kind == Event::kText) {
         if (shortTexts_ && event.text.size() > 8)
-          escapeText(out_, event.text.find_first_not_of(" \t\r\n") == std::string::npos ? " " : "x");
+          escapeText(out_,
+                     event.text.find_first_not_of(" \t\r\n") == std::string::npos ? " " : "x");
         else
           escapeText(out_, event.text);
       } else if (event.kind == Event::kStart) {
@@ -283,8 +284,7 @@ std::string Writer::finish(bool padded)
 {
   out_ += " </rdf:RDF>\n</x:xmpmeta>\n";
   if (padded)
-    for (int line = 0; line < 20; ++line)
-      out_ += std::string(99, ' ') + "\n";
+    for (int line = 0; line < 20; ++line) out_ += std::string(99, ' ') + "\n";
   out_ += "<?xpacket end=\"w\"?>";
   return std::move(out_);
 }

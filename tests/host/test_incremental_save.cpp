@@ -491,6 +491,7 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
   for (int i = 0; i < 100000; ++i)
     tooDeep += "<o:n>";
   const std::string common = "<tvp:client>Mediahaus</tvp:client>";
+  const std::string marked = "  a & b < c \"q\" 'x'\r\n\tend  ";  // markup, and space at the ends
   const std::string quoted = "http://example.com/q&amp;&quot;/";
   // exempi itself reads every language of a dc:title as the default one's text: exiftool reads it.
   const ReadBack german{kDc, "", "XMP-dc:Title-de-DE", "Stra\xC3\x9F" "enfest"};
@@ -499,8 +500,10 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
   const ReadBack client{kTvp, "client", "XMP-tvp:Client", "Mediahaus"};
   auto plain = [](const std::string& packet) { return pdfWith(packet, "", false); };
   const PacketCase cases[] = {
-      {"a packet other programs wrote", plain(packetOf("", common)), {ticket("jobid", "J-2")},
-       kASErrNone, {german, english, newJob, client}, {{kTvp, "tvp"}, {kDc, "dc"}}},
+      {"a packet other programs wrote", plain(packetOf("", common)),
+       {ticket("jobid", "J-2"), ticket("remarks", marked)}, kASErrNone,
+       {german, english, newJob, client, {kTvp, "remarks", "XMP-tvp:Remarks", marked}},
+       {{kTvp, "tvp"}, {kDc, "dc"}}},
       {"another schema's struct holding a ticket field",
        plain(packetOf("", "<o:s rdf:parseType='Resource'><tvp:jobid>inner</tvp:jobid></o:s>")),
        {ticket("jobid", "J-2")}, kASErrNone,

@@ -46,14 +46,15 @@ class ToolkitDiagnostics {
   std::streambuf* previous_;
 };
 
-// Properties written in one piece for exempi to parse; exempi compares each property with its
-// siblings, so a description with more is checked a piece at a time, with its long texts cut
-// short (expat has read them as XML characters; exempi's parse time is mostly theirs), and what
-// the pieces cannot show (the same property twice, descriptions of different subjects) is
-// checked here.
-constexpr std::size_t kCheckPiece = 64;
-// Up to this many properties, exempi parses the whole packet at once, values and all.
+// Up to this many properties, exempi parses the whole packet at once, values and all. Past it,
+// exempi's time would grow with the square of a description's properties (it compares each with
+// its siblings), so it parses pieces of a description, and each shape of property once: what
+// exempi makes of a property depends on its RDF (rdf: and xml: names and attributes, where text
+// stands and whether it is blank) and, for a registered namespace, on its name; its values expat
+// has read as XML characters already. What pieces cannot show (the same property twice,
+// descriptions of different subjects) is checked here.
 constexpr std::size_t kWholeCheck = 2000;
+constexpr std::size_t kCheckPiece = 64;
 
 // The names exempi is shown for a tree's namespaces: a registered one as it is, any other under
 // a stand-in registered for the host (the k-th of a packet is always the same stand-in, so the
@@ -75,6 +76,36 @@ std::vector<std::string> checkNames(const xmp::Tree& tree)
     names[i] = standIn;
   }
   return names;
+}
+
+// What exempi's parse of a property depends on (see kWholeCheck).
+std::string shapeOf(const xmp::Tree& tree, const std::vector<std::string>& names,
+                    const xmp::Property& property)
+{
+  auto nameOf = [&](const xmp::Name& name, bool top) {
+    bool kept = name.uri == xmp::kNoNamespace || name.uri == xmp::kRdf || name.uri == xmp::kXml ||
+                (top && names[name.uri] == tree.uris[name.uri]);
+    if (!kept) return std::string("*");
+    return std::to_string(name.uri) + ':' + name.local;
+  };
+  std::string shape = nameOf(property.name, true);
+  if (property.isAttribute) return "@" + shape;
+  for (const xmp::Event& event : property.events) {
+    if (event.kind == xmp::Event::kEnd) {
+      shape += ')';
+    } else if (event.kind == xmp::Event::kText) {
+      shape += event.text.empty()                                             ? "\"\""
+               : event.text.find_first_not_of(" \t\r\n") == std::string::npos ? "_"
+                                                                              : "t";
+    } else {
+      shape += '(' + nameOf(event.name, false);
+      for (const xmp::Attribute& attribute : event.attributes) {
+        std::string name = nameOf(attribute.name, false);
+        shape += " " + name + (name == "*" ? "" : "=" + attribute.value);
+      }
+    }
+  }
+  return shape;
 }
 
 void exempiParses(const std::string& text, ToolkitDiagnostics& diagnostics)
@@ -115,13 +146,21 @@ void checkDescriptions(const xmp::Tree& tree, const std::vector<const xmp::Descr
     exempiParses(whole.finish(false), diagnostics);
     return;
   }
-  for (const xmp::Description* description : list)
-    for (std::size_t first = 0; first == 0 || first < description->properties.size();
+  std::unordered_set<std::string> shapes;
+  for (const xmp::Description* description : list) {
+    xmp::Description shown;  // the description with the properties of shapes not seen yet
+    shown.name = description->name;
+    shown.own = description->own;
+    for (const xmp::Property& property : description->properties)
+      if (!property.removed && shapes.insert(shapeOf(tree, names, property)).second)
+        shown.properties.push_back(property);
+    for (std::size_t first = 0; first == 0 || first < shown.properties.size();
          first += kCheckPiece) {
       xmp::Writer piece(tree, prefixes, &names, true);
-      piece.description(*description, first, first + kCheckPiece);
+      piece.description(shown, first, first + kCheckPiece);
       exempiParses(piece.finish(false), diagnostics);
     }
+  }
 }
 
 std::vector<const xmp::Description*> allOf(const xmp::Tree& tree)

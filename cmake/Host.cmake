@@ -67,6 +67,7 @@ if(TVP_FUZZ)
   add_executable(xmp_packet_fuzz fuzz/xmp_packet_fuzz.cpp host/documents/XmpPacket.cpp
     host/documents/XmpTree.cpp host/documents/XmpWriter.cpp)
   target_include_directories(xmp_packet_fuzz PRIVATE host)
+  target_compile_definitions(xmp_packet_fuzz PRIVATE TVP_XMP_WHOLE_CHECK=2 TVP_XMP_CHECK_PIECE=2)
   target_compile_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})
   target_link_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})
   target_link_libraries(xmp_packet_fuzz PRIVATE PkgConfig::EXEMPI PkgConfig::EXPAT)

@@ -53,8 +53,13 @@ class ToolkitDiagnostics {
 // stands and whether it is blank) and, for a registered namespace, on its name; its values expat
 // has read as XML characters already. What pieces cannot show (the same property twice,
 // descriptions of different subjects) is checked here.
-constexpr std::size_t kWholeCheck = 2000;
-constexpr std::size_t kCheckPiece = 64;
+// The fuzz target makes both small, so that exempi's parse of whole packets tries the pieces.
+#ifndef TVP_XMP_WHOLE_CHECK
+#define TVP_XMP_WHOLE_CHECK 2000
+#define TVP_XMP_CHECK_PIECE 64
+#endif
+constexpr std::size_t kWholeCheck = TVP_XMP_WHOLE_CHECK;
+constexpr std::size_t kCheckPiece = TVP_XMP_CHECK_PIECE;
 
 // The names exempi is shown for a tree's namespaces: a registered one as it is, any other under
 // a stand-in registered for the host (the k-th of a packet is always the same stand-in, so the

@@ -469,7 +469,15 @@ ASErrorCode saveAsTheDialogDoes(PDDoc doc, const std::vector<XmpProperty>& calls
   return kASErrNone;
 }
 
-class PacketsSaved : public HostTest {};
+class PacketsSaved : public HostTest {
+ protected:
+  void TearDown() override
+  {
+    std::remove(path_.c_str());
+    HostTest::TearDown();
+  }
+  std::string path_ = "/tmp/tvp-packet-" + std::to_string(::getpid()) + ".pdf";
+};
 
 }  // namespace
 
@@ -576,7 +584,7 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
       {"a value XML cannot hold", plain(packetOf("", common)), {ticket("jobid", "a\x01")},
        kASErrMetadata, {}, {}},
   };
-  std::string path = "/tmp/tvp-packet-" + std::to_string(::getpid()) + ".pdf";
+  const std::string& path = path_;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     writeFile(path, c.pdf);
@@ -617,12 +625,11 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
     if (c.name == "a stream the page shares")
       EXPECT_EQ(streamOf(path, "page"), packetOf("", common)) << "the page keeps its stream";
   }
-  std::remove(path.c_str());
 }
 
 TEST_F(PacketsSaved, AFailingCallRaisesAtTheCallAndTheCallsBeforeItStayApplied)
 {
-  std::string path = "/tmp/tvp-packet-calls-" + std::to_string(::getpid()) + ".pdf";
+  const std::string& path = path_;
   writeFile(path, readFile(TVP_SAMPLE_PDF));
   OpenFailure failure;
   AVDoc view = Host::get().documents.open(path, &failure);
@@ -636,5 +643,4 @@ TEST_F(PacketsSaved, AFailingCallRaisesAtTheCallAndTheCallsBeforeItStayApplied)
   pdfhost::calls::ASTextDestroy(packet);
   Host::get().documents.closeAll();
   EXPECT_EQ(readFile(path), readFile(TVP_SAMPLE_PDF)) << "nothing saved";
-  std::remove(path.c_str());
 }

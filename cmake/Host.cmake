@@ -2,6 +2,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(QPDF REQUIRED IMPORTED_TARGET libqpdf)
 pkg_check_modules(EXEMPI REQUIRED IMPORTED_TARGET exempi-2.0)
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(GTK3_UNIX_PRINT REQUIRED IMPORTED_TARGET gtk+-unix-print-3.0)
 
@@ -33,12 +34,14 @@ add_library(pdfhost_core STATIC
   host/documents/ReplaceFile.cpp
   host/documents/WholePdf.cpp
   host/documents/XmpPacket.cpp
+  host/documents/XmpTree.cpp
+  host/documents/XmpWriter.cpp
   host/documents/FileSource.cpp
   host/documents/Files.cpp
   host/documents/SharedFolder.cpp
 )
 target_include_directories(pdfhost_core PUBLIC host Headers/SDK)
-target_link_libraries(pdfhost_core PUBLIC PkgConfig::QPDF PkgConfig::EXEMPI PkgConfig::GTK3 ${CMAKE_DL_LIBS})
+target_link_libraries(pdfhost_core PUBLIC PkgConfig::QPDF PkgConfig::EXEMPI PkgConfig::EXPAT PkgConfig::GTK3 ${CMAKE_DL_LIBS})
 
 add_library(pdfhost_gui STATIC
   host/pdfhost/GtkUi.cpp
@@ -57,3 +60,15 @@ set(TVP_PLUGIN_DIR ${CMAKE_BINARY_DIR}/plug_ins)
 # Saving a ticket into a large PDF, timed by bench/save-benchmark.sh.
 add_executable(ticket_save_bench EXCLUDE_FROM_ALL bench/ticket_save_bench.cpp)
 target_link_libraries(ticket_save_bench PRIVATE pdfhost_core)
+
+# The packet path's fuzz target: the packet modules are compiled into it, so that libFuzzer sees
+# their coverage (TVP_FUZZ_FLAGS comes from Scanner.cmake).
+if(TVP_FUZZ)
+  add_executable(xmp_packet_fuzz fuzz/xmp_packet_fuzz.cpp host/documents/XmpPacket.cpp
+    host/documents/XmpTree.cpp host/documents/XmpWriter.cpp)
+  target_include_directories(xmp_packet_fuzz PRIVATE host)
+  target_compile_definitions(xmp_packet_fuzz PRIVATE TVP_XMP_WHOLE_CHECK=2 TVP_XMP_CHECK_PIECE=2)
+  target_compile_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})
+  target_link_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})
+  target_link_libraries(xmp_packet_fuzz PRIVATE PkgConfig::EXEMPI PkgConfig::EXPAT)
+endif()

@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y \
   build-essential cmake ninja-build pkg-config \
-  qpdf libqpdf-dev libexempi-dev libwxgtk3.2-dev libgtk-3-dev \
+  qpdf libqpdf-dev libexempi-dev libexpat1-dev libwxgtk3.2-dev libgtk-3-dev \
   fonts-urw-base35 xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils \
   libimage-exiftool-perl ghostscript \
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales

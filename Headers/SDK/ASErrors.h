@@ -28,6 +28,7 @@ enum {
   kASErrDocNoFile = 0x40020003,
   kASErrMetadata = 0x40020004,
   kASErrDocRepaired = 0x40020005,  // the file had to be repaired to be read: not changed in place
+  kASErrMetadataUnreadable = 0x40020006,  // the metadata stream cannot be decoded: never replaced
   kASErrFontNotFound = 0x40030001,
   kASErrPageContent = 0x40030002,
 };

@@ -79,22 +79,35 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
   file.commit(checkPdfReadsBack);
 }
 
-// The document's packet with the property calls made since it was last read applied, in one
-// parse and one serialisation. A packet they cannot be applied to raises the metadata alert;
-// the calls are dropped, as a save that fails sets every property anew.
+[[noreturn]] void refuseMetadata(const XmpFailure& failure)
+{
+  host().log.write("metadata refused: " + std::string(failure.what()));
+  host().frames.raise(kASErrMetadata);
+}
+
+// A metadata stream the host could not decode is never replaced.
+void requireReadableMetadata(const _t_PDDoc& document)
+{
+  if (document.metadataUnreadable.empty())
+    return;
+  host().log.write("metadata refused: the metadata stream of " + document.path +
+                   " cannot be read: " + document.metadataUnreadable);
+  host().frames.raise(kASErrMetadataUnreadable);
+}
+
+// The document's packet as it stands: the property calls made since it was read or set, written
+// out once. A packet that cannot be written raises the metadata alert; the calls stay applied.
 const std::optional<std::string>& currentMetadata(_t_PDDoc& document)
 {
-  if (document.pendingProperties.empty())
+  if (!document.editing)
     return document.metadata;
-  std::vector<XmpProperty> pending;
-  pending.swap(document.pendingProperties);
   try {
-    document.metadata = applyXmpProperties(document.metadata.value_or(""), pending);
-    document.metadataWrittenByHost = true;
+    document.metadata = document.editing->write();
   } catch (XmpFailure& failure) {
-    host().log.write("metadata refused: " + std::string(failure.what()));
-    host().frames.raise(kASErrMetadata);
+    refuseMetadata(failure);
   }
+  document.editing.reset();
+  document.metadataWrittenByHost = true;
   return document.metadata;
 }
 
@@ -103,11 +116,13 @@ const std::optional<std::string>& currentMetadata(_t_PDDoc& document)
 // PDMETADATA
 ASText PDDocGetXAPMetadata(PDDoc doc)
 {
-  const std::optional<std::string>& metadata = currentMetadata(documentOf(doc));
+  _t_PDDoc& document = documentOf(doc);
+  const std::optional<std::string>& metadata = currentMetadata(document);
   if (!metadata)
     return nullptr;
   ASText text = ASTextNew();
-  text->utf8 = *metadata;
+  // The plug-in reads UTF-8, whatever encoding the document's stream is in.
+  text->utf8 = document.metadataWrittenByHost ? *metadata : packetAsUtf8(*metadata);
   return text;
 }
 
@@ -115,14 +130,18 @@ void PDDocSetXAPMetadata(PDDoc doc, ASText packet)
 {
   _t_PDDoc& document = documentOf(doc);
   const std::string& text = textOf(packet);
-  // The packet replaces whatever the property calls before it set.
-  document.pendingProperties.clear();
-  // The host's own serialisation handed back unchanged needs no second parse.
+  requireReadableMetadata(document);
+  // The host's own writing handed back unchanged needs no second check.
   bool own = document.metadataWrittenByHost && document.metadata && *document.metadata == text;
-  if (!own && !isParsableXmp(text)) {
-    host().log.write("metadata refused: the packet is not well-formed XMP");
-    host().frames.raise(kASErrMetadata);
+  if (!own) {
+    try {
+      checkXmpPacket(text);
+    } catch (XmpFailure& failure) {
+      refuseMetadata(failure);
+    }
   }
+  // The packet replaces whatever the property calls before it set.
+  document.editing.reset();
   document.metadata = text;
   document.metadataWrittenByHost = own;
   document.metadataChanged = true;
@@ -133,13 +152,16 @@ void PDDocSetXAPMetadataProperty(PDDoc doc, ASText namespaceUri, ASText prefix, 
 {
   _t_PDDoc& document = documentOf(doc);
   XmpProperty property{textOf(namespaceUri), textOf(prefix), textOf(name), textOf(value)};
+  requireReadableMetadata(document);
+  // The packet is read at the first call; each call is applied as it is made, so one that
+  // cannot be raises here and the calls before it stay applied.
   try {
-    checkXmpProperty(property);
+    if (!document.editing)
+      document.editing = std::make_unique<XmpEditor>(document.metadata ? *document.metadata : "");
+    document.editing->set(property);
   } catch (XmpFailure& failure) {
-    host().log.write("metadata refused: " + std::string(failure.what()));
-    host().frames.raise(kASErrMetadata);
+    refuseMetadata(failure);
   }
-  document.pendingProperties.push_back(std::move(property));
   document.metadataChanged = true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/Pl_Buffer.hh>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,18 +24,30 @@ namespace pdfhost {
 
 namespace {
 
-// The packet of the catalog's metadata stream; nothing when there is none or it cannot be read.
-std::optional<std::string> readMetadata(QPDF& pdf)
+// The packet of the catalog's metadata stream, decoded at every level qpdf can; nothing when
+// there is none. A stream qpdf cannot decode, or decodes only with errors, gives nothing and says
+// why in `unreadable`.
+std::optional<std::string> readMetadata(QPDF& pdf, std::string* unreadable)
 {
+  unreadable->clear();
   QPDFObjectHandle stream = pdf.getRoot().getKey("/Metadata");
-  if (!stream.isStream())
+  if (stream.isNull())
     return std::nullopt;
-  try {
-    auto data = stream.getStreamData(qpdf_dl_generalized);
-    return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-  } catch (std::exception&) {
+  if (!stream.isStream()) {
+    *unreadable = "the catalog's /Metadata is not a stream";
     return std::nullopt;
   }
+  Pl_Buffer buffer("metadata");
+  try {
+    if (stream.pipeStreamData(&buffer, 0, qpdf_dl_all, true, false)) {
+      std::unique_ptr<Buffer> data(buffer.getBuffer());
+      return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+    *unreadable = "its filters cannot be decoded";
+  } catch (std::exception& e) {
+    *unreadable = e.what();
+  }
+  return std::nullopt;
 }
 
 // Reads a file into a document; qpdf's exceptions say why it could not. Pages are looked up
@@ -46,10 +59,11 @@ void readDocument(_t_PDDoc& doc, const std::string& path)
   pdf->setSuppressWarnings(true);
   FileIdentity identity = FileIdentity::of(known);
   pdf->processInputSource(std::make_shared<FileSource>(known));
-  doc.metadata = readMetadata(*pdf);
-  doc.pendingProperties.clear();
-  doc.metadataWrittenByHost = false;
+  // Told before the metadata is read: a metadata stream that does not decode is not a repair.
   doc.damaged = pdf->anyWarnings();
+  doc.metadata = readMetadata(*pdf, &doc.metadataUnreadable);
+  doc.editing.reset();
+  doc.metadataWrittenByHost = false;
   doc.metadataChanged = false;
   doc.identity = identity;
   content::PagePositions pages = content::pagePositions(doc);

@@ -19,14 +19,17 @@ struct _t_PDDoc {
   std::string path;
   std::unique_ptr<_t_ASFile> file;  // that file as PDDocGetFile lends it; null when path is empty
   std::unique_ptr<QPDF> pdf;
-  // The XMP packet as the host holds it: read from the catalog's metadata stream, then edited in
-  // memory until a save writes it. Nothing when the document has none.
+  // The XMP packet as the host holds it: the catalog's metadata stream decoded, or the packet a
+  // plug-in set or the host wrote last, until a save writes it. Nothing when there is none.
   std::optional<std::string> metadata;
-  // Property calls not applied to `metadata` yet: the next read of the packet or save applies
-  // them all in one go.
-  std::vector<pdfhost::XmpProperty> pendingProperties;
+  // The packet with the property calls made since `metadata` was read or set, applied one by one;
+  // written out into `metadata` at the next read of the packet or save. Null when there are none.
+  std::unique_ptr<pdfhost::XmpEditor> editing;
   bool metadataChanged = false;
   bool metadataWrittenByHost = false;  // `metadata` is the host's own writing of the packet
+  // Why the catalog's metadata stream cannot be decoded; empty when it can or there is none. Such
+  // a stream is never replaced.
+  std::string metadataUnreadable;
   // The file as it was read: a save compares it to tell that a path names this document's file
   // and that the file is unchanged.
   pdfhost::FileIdentity identity;

@@ -185,19 +185,15 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   if (!crossReferenced.empty())
     nextNumber = std::max<int>(nextNumber, crossReferenced.rbegin()->first.getObj() + 1);
   std::vector<AppendedObject> objects;
-  QPDFObjectHandle existing = root.getKey("/Metadata");
-  if (existing.isStream() && existing.isIndirect()) {
-    objects.push_back({existing.getObjectID(), existing.getGeneration(),
-                       metadataStreamBody(existing.getDict().shallowCopy(), packet)});
-  } else {
-    int number = nextNumber++;
-    objects.push_back({number, 0, metadataStreamBody(QPDFObjectHandle::newDictionary(), packet)});
-    QPDFObjectHandle catalog = root.shallowCopy();
-    catalog.removeKey("/Metadata");
-    std::string text = catalog.unparse();
-    text = text.substr(0, text.rfind(">>")) + "/Metadata " + std::to_string(number) + " 0 R >>";
-    objects.push_back({root.getObjectID(), root.getGeneration(), text});
-  }
+  // Always a new stream, and a new version of the catalog pointing at it: the old stream may be
+  // another object's too (a page's or an image's metadata), which keeps it as it was.
+  int number = nextNumber++;
+  objects.push_back({number, 0, metadataStreamBody(QPDFObjectHandle::newDictionary(), packet)});
+  QPDFObjectHandle catalog = root.shallowCopy();
+  catalog.removeKey("/Metadata");
+  std::string text = catalog.unparse();
+  text = text.substr(0, text.rfind(">>")) + "/Metadata " + std::to_string(number) + " 0 R >>";
+  objects.push_back({root.getObjectID(), root.getGeneration(), text});
   std::sort(objects.begin(), objects.end(),
             [](const AppendedObject& a, const AppendedObject& b) { return a.number < b.number; });
 

@@ -27,8 +27,8 @@ struct FileIdentity {
 };
 
 // Appends to the file at `path` (the one `pdf` was read from, still as `identity` says) an update
-// that gives the document `packet` as its XMP metadata: the metadata stream under its own number
-// (and, when the catalog had none, a new version of the catalog pointing at it), then one
+// that gives the document `packet` as its XMP metadata: a new metadata stream and a new version
+// of the catalog pointing at it (the old stream is left to any other object using it), then one
 // cross-reference section covering only those objects, with /Prev, /Size, /Root and the original
 // /Info and /ID, then startxref and %%EOF. On any failure the file is cut back to its original
 // length, so it stays byte-identical, and SaveFailure says why.

@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <sstream>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "XmpTree.h"
 
 namespace pdfhost {
 
@@ -17,15 +19,11 @@ namespace {
 struct XmpDeleter {
   void operator()(_Xmp* xmp) const { xmp_free(xmp); }
 };
-struct XmpStringDeleter {
-  void operator()(_XmpString* text) const { xmp_string_free(text); }
-};
 using XmpHolder = std::unique_ptr<_Xmp, XmpDeleter>;
-using XmpStringHolder = std::unique_ptr<_XmpString, XmpStringDeleter>;
 
-// exempi writes why a parse failed ("XML parsing failure", "DOCTYPE is not allowed") to
-// std::cerr. While one of these lives, that goes into the failure's text instead of the host's
-// standard error. exempi is only called from the host's main thread.
+// exempi writes why a parse failed ("XML parsing failure") to std::cerr. While one of these
+// lives, that goes into the failure's text instead of the host's standard error. exempi is only
+// called from the host's main thread.
 class ToolkitDiagnostics {
  public:
   ToolkitDiagnostics() : previous_(std::cerr.rdbuf(&captured_)) {}
@@ -39,8 +37,7 @@ class ToolkitDiagnostics {
     std::string said = captured_.str();
     std::replace(said.begin(), said.end(), '\n', ' ');
     said.erase(said.find_last_not_of(' ') + 1);
-    if (!said.empty())
-      message += " (" + said + ")";
+    if (!said.empty()) message += " (" + said + ")";
     throw XmpFailure(message);
   }
 
@@ -49,373 +46,280 @@ class ToolkitDiagnostics {
   std::streambuf* previous_;
 };
 
-bool startsWith(const std::string& text, std::size_t at, const char* what)
+// Up to this many properties, exempi parses the whole packet at once, values and all. Past it,
+// exempi's time would grow with the square of a description's properties (it compares each with
+// its siblings), so it parses pieces of a description, and each shape of property once: what
+// exempi makes of a property depends on its RDF (rdf: and xml: names and attributes, where text
+// stands and whether it is blank) and, for a registered namespace, on its name; its values expat
+// has read as XML characters already. What pieces cannot show (the same property twice,
+// descriptions of different subjects) is checked here.
+// The fuzz target makes both small, so that exempi's parse of whole packets tries the pieces.
+#ifndef TVP_XMP_WHOLE_CHECK
+#define TVP_XMP_WHOLE_CHECK 2000
+#define TVP_XMP_CHECK_PIECE 64
+#endif
+constexpr std::size_t kWholeCheck = TVP_XMP_WHOLE_CHECK;
+constexpr std::size_t kCheckPiece = TVP_XMP_CHECK_PIECE;
+
+// The names exempi is shown for a tree's namespaces: a registered one as it is, any other under
+// a stand-in registered for the host (the k-th of a packet is always the same stand-in, so the
+// registry grows only to the most a packet has).
+std::vector<std::string> checkNames(const xmp::Tree& tree)
 {
-  return text.compare(at, std::char_traits<char>::length(what), what) == 0;
-}
-
-bool isSpace(char c)
-{
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-const char* const kRdfUri = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
-
-struct Attribute {
-  std::string name;
-  std::size_t at;      // where its value's text lies
-  std::size_t length;
-  char quote;
-};
-
-// One piece of markup: an element's start tag (open, or empty when it closes itself), an end
-// tag, or anything else (a comment, CDATA, a processing instruction, a document type).
-struct Tag {
-  enum Kind { Open, Empty, Close, Other } kind = Other;
-  std::size_t begin = 0;
-  std::size_t end = 0;  // past its last byte
-  std::string name;
-  std::vector<Attribute> attributes;
-};
-
-// The next tag from `from`; false when there is none. Anything malformed is read as far as it
-// goes and left for exempi to refuse.
-bool nextTag(const std::string& text, std::size_t from, Tag* tag)
-{
-  const std::size_t n = text.size();
-  std::size_t i = text.find('<', from);
-  if (i == std::string::npos)
-    return false;
-  auto past = [&](std::size_t at, const char* end) {
-    std::size_t found = text.find(end, at);
-    return found == std::string::npos ? n : found + std::char_traits<char>::length(end);
-  };
-  *tag = Tag();
-  tag->begin = i;
-  if (startsWith(text, i, "<!--")) {
-    tag->end = past(i + 4, "-->");
-  } else if (startsWith(text, i, "<![CDATA[")) {
-    tag->end = past(i + 9, "]]>");
-  } else if (startsWith(text, i, "<?")) {
-    tag->end = past(i + 2, "?>");
-  } else if (startsWith(text, i, "<!")) {
-    std::size_t close = text.find_first_of("[>", i);
-    tag->end = close != std::string::npos && text[close] == '[' ? past(close, "]>") : past(i, ">");
-  } else if (startsWith(text, i, "</")) {
-    tag->kind = Tag::Close;
-    tag->end = past(i, ">");
-    std::size_t name = i + 2;
-    std::size_t stop = std::min(text.find_first_of(" \t\r\n>", name), n);
-    tag->name = text.substr(name, stop - name);
-  } else {
-    tag->kind = Tag::Open;
-    std::size_t j = i + 1;
-    while (j < n && !isSpace(text[j]) && text[j] != '/' && text[j] != '>')
-      ++j;
-    tag->name = text.substr(i + 1, j - i - 1);
-    while (j < n) {
-      if (isSpace(text[j])) {
-        ++j;
-      } else if (text[j] == '>') {
-        ++j;
-        break;
-      } else if (text[j] == '/') {
-        ++j;
-        if (j < n && text[j] == '>') {
-          tag->kind = Tag::Empty;
-          ++j;
-          break;
-        }
-      } else {
-        std::size_t name = j;
-        while (j < n && !isSpace(text[j]) && text[j] != '=' && text[j] != '>' && text[j] != '/')
-          ++j;
-        std::string attribute = text.substr(name, j - name);
-        while (j < n && isSpace(text[j]))
-          ++j;
-        if (j >= n || text[j] != '=')
-          continue;
-        ++j;
-        while (j < n && isSpace(text[j]))
-          ++j;
-        if (j >= n || (text[j] != '"' && text[j] != '\''))
-          continue;
-        std::size_t close = text.find(text[j], j + 1);
-        if (close == std::string::npos) {
-          j = n;
-          break;
-        }
-        tag->attributes.push_back({attribute, j + 1, close - j - 1, text[j]});
-        j = close + 1;
-      }
-    }
-    tag->end = j;
-  }
-  return true;
-}
-
-bool isDeclaration(const Attribute& attribute)
-{
-  return attribute.name == "xmlns" || attribute.name.rfind("xmlns:", 0) == 0;
-}
-
-std::string prefixOf(const std::string& name)
-{
-  std::size_t colon = name.find(':');
-  return colon == std::string::npos ? std::string() : name.substr(0, colon);
-}
-
-struct Markup {
-  std::size_t depth = 0;  // past the limit, only known to be past it
-  std::vector<Attribute> declarations;
-};
-
-
-// One pass over the tags, without recursion: how deep elements nest, and the namespace
-// declarations of the start tags.
-Markup scanMarkup(const std::string& text, std::size_t limit)
-{
-  Markup markup;
-  std::size_t depth = 0;
-  Tag tag;
-  for (std::size_t at = 0; nextTag(text, at, &tag); at = tag.end) {
-    if (tag.kind == Tag::Close && depth > 0)
-      --depth;
-    if (tag.kind != Tag::Open && tag.kind != Tag::Empty)
+  std::vector<std::string> names = tree.uris;
+  int next = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (static_cast<int>(i) == xmp::kXml || xmp_namespace_prefix(names[i].c_str(), nullptr))
       continue;
-    for (const Attribute& attribute : tag.attributes)
-      if (isDeclaration(attribute))
-        markup.declarations.push_back(attribute);
-    if (tag.kind == Tag::Open && ++depth > markup.depth) {
-      markup.depth = depth;
-      if (depth > limit)
-        return markup;
-    }
+    std::string standIn;
+    do {
+      ++next;
+      standIn = "urn:x-pdfhost:check:" + std::to_string(next) + ":";
+    } while (tree.uriIndex.count(standIn) != 0);
+    xmp_register_namespace(standIn.c_str(), ("pdfhostcheck" + std::to_string(next)).c_str(),
+                           nullptr);
+    names[i] = standIn;
   }
-  return markup;
+  return names;
 }
 
-// A packet split in two: what exempi is given, and the properties of namespaces no call touches,
-// taken out as they were written, each description's with the namespaces it declares.
-struct SetAside {
-  std::string parsed;
-  std::string descriptions;  // rdf:Description elements to put back beside exempi's
-};
-
-// Takes out of a packet the properties of its descriptions (the children of rdf:Description
-// under rdf:RDF) whose namespace is not one of `touched`: exempi never sees them, so its cost does
-// not grow with them (it compares every property with its siblings) and they stay byte for byte.
-// False, with nothing set aside, when the packet is not shaped so that this can be done safely.
-bool setAside(const std::string& packet, const std::vector<std::string>& touched, SetAside* out)
+// What exempi's parse of a property depends on (see kWholeCheck).
+std::string shapeOf(const xmp::Tree& tree, const std::vector<std::string>& names,
+                    const xmp::Property& property)
 {
-  struct Element {
-    std::string name;
-    std::vector<Attribute> declared;
-    std::vector<Attribute> about;  // a description's subject
-    enum Role { Plain, Rdf, Description, Property } role = Plain;
-    bool kept = false;
-    std::size_t begin = 0;
+  auto nameOf = [&](const xmp::Name& name, bool top) {
+    bool kept = name.uri == xmp::kNoNamespace || name.uri == xmp::kRdf || name.uri == xmp::kXml ||
+                (top && names[name.uri] == tree.uris[name.uri]);
+    if (!kept) return std::string("*");
+    return std::to_string(name.uri) + ':' + name.local;
   };
-  auto isTouched = [&](const std::string& uri) {
-    return std::find(touched.begin(), touched.end(), uri) != touched.end();
-  };
-  auto uriText = [&](const Attribute& attribute) {
-    return packet.substr(attribute.at, attribute.length);
-  };
-  std::vector<Element> open;
-  auto uriOf = [&](const std::string& prefix) -> std::string {
-    std::string name = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
-    for (auto e = open.rbegin(); e != open.rend(); ++e)
-      for (const Attribute& attribute : e->declared)
-        if (attribute.name == name)
-          return uriText(attribute);
-    return "";
-  };
-  std::vector<std::pair<std::size_t, std::size_t>> cut;  // spans taken out
-  std::string kept;  // the kept properties of the description being read
-  // Puts the kept properties back in a description of their own: the same subject, and the
-  // namespaces that the description and its ancestors declare.
-  auto closeDescription = [&]() {
-    if (kept.empty())
-      return;
-    std::string start = "  <rdf:Description";
-    for (const Attribute& about : open.back().about)
-      start += " rdf:about=" + std::string(1, about.quote) + uriText(about) + about.quote;
-    std::vector<std::string> names;
-    for (auto e = open.rbegin(); e != open.rend(); ++e)
-      for (const Attribute& declaration : e->declared) {
-        std::string uri = uriText(declaration);
-        if (isTouched(uri) ||
-            std::find(names.begin(), names.end(), declaration.name) != names.end())
-          continue;
-        names.push_back(declaration.name);
-        start += "\n    " + declaration.name + "=" + declaration.quote + uri + declaration.quote;
-      }
-    out->descriptions += start + ">\n" + kept + "  </rdf:Description>\n";
-    kept.clear();
-  };
-  out->descriptions.clear();
-  Tag tag;
-  for (std::size_t at = 0; nextTag(packet, at, &tag); at = tag.end) {
-    if (tag.kind == Tag::Other)
-      continue;
-    if (tag.kind == Tag::Open || tag.kind == Tag::Empty) {
-      Element element;
-      element.name = tag.name;
-      element.begin = tag.begin;
-      for (const Attribute& attribute : tag.attributes) {
-        if (isDeclaration(attribute))
-          element.declared.push_back(attribute);
-        else if (attribute.name.size() >= 6 &&
-                 attribute.name.compare(attribute.name.size() - 6, 6, ":about") == 0)
-          element.about.push_back(attribute);
-      }
-      Element::Role parent = open.empty() ? Element::Plain : open.back().role;
-      open.push_back(std::move(element));
-      Element& now = open.back();
-      std::string uri = uriOf(prefixOf(tag.name));
-      std::string local = tag.name.substr(tag.name.find(':') + 1);
-      if (uri == kRdfUri && local == "RDF")
-        now.role = Element::Rdf;
-      else if (parent == Element::Rdf && uri == kRdfUri && local == "Description")
-        now.role = Element::Description;
-      else if (parent == Element::Description)
-        now.role = Element::Property;
-      now.kept = now.role == Element::Property && !uri.empty() && !isTouched(uri);
-      if (tag.kind == Tag::Open)
-        continue;
-    } else if (open.empty() || open.back().name != tag.name) {
-      return false;  // not well-formed: exempi says so
-    }
-    Element& closing = open.back();
-    if (closing.kept) {
-      cut.emplace_back(closing.begin, tag.end);
-      kept.append(packet, closing.begin, tag.end - closing.begin).append("\n");
-    }
-    if (closing.role == Element::Description)
-      closeDescription();
-    open.pop_back();
-  }
-  if (!open.empty())
-    return false;
-  out->parsed.clear();
-  std::size_t copied = 0;
-  for (const auto& [begin, end] : cut) {
-    out->parsed.append(packet, copied, begin - copied);
-    copied = end;
-  }
-  out->parsed.append(packet, copied, std::string::npos);
-  return true;
-}
-
-bool isRegistered(const std::string& uri)
-{
-  return xmp_namespace_prefix(uri.c_str(), nullptr);
-}
-
-// Private names for namespaces no caller asked for, one per namespace for the process, each
-// registered under a private prefix of its own.
-const std::string& aliasOf(const std::string& uri)
-{
-  static std::map<std::string, std::string> aliases;
-  auto found = aliases.find(uri);
-  if (found != aliases.end())
-    return found->second;
-  std::string number = std::to_string(aliases.size() + 1);
-  std::string alias = "urn:x-pdfhost:namespace:" + number + ":";
-  xmp_register_namespace(alias.c_str(), ("pdfhostns" + number).c_str(), nullptr);
-  return aliases.emplace(uri, alias).first->second;
-}
-
-void replaceAll(std::string& text, const std::string& what, const std::string& with)
-{
-  std::string result;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find(what, from)) != std::string::npos; from = at + what.size())
-    result.append(text, from, at - from).append(with);
-  if (from == 0)
-    return;
-  result.append(text, from, std::string::npos);
-  text.swap(result);
-}
-
-// The packet's markup; throws XmpFailure when it nests too deep for exempi.
-Markup checkedMarkup(const std::string& packet)
-{
-  Markup markup = scanMarkup(packet, kMaxXmpDepth);
-  if (markup.depth > kMaxXmpDepth)
-    throw XmpFailure("The XMP metadata is nested deeper than " + std::to_string(kMaxXmpDepth) +
-                     " elements");
-  return markup;
-}
-
-// A packet as exempi is given it: checked for depth, and with each namespace exempi does not
-// know yet under its private name, so that parsing registers none of the document's prefixes.
-class PreparedPacket {
- public:
-  explicit PreparedPacket(const std::string& packet)
-  {
-    Markup markup = checkedMarkup(packet);
-    std::size_t copied = 0;
-    for (const Attribute& declaration : markup.declarations) {
-      std::string uri = packet.substr(declaration.at, declaration.length);
-      // Only a URI written without references or quotes can be put back as it was written.
-      if (uri.empty() || uri.find_first_of("&<\"'") != std::string::npos || isRegistered(uri))
-        continue;
-      const std::string& alias = aliasOf(uri);
-      text_.append(packet, copied, declaration.at - copied).append(alias);
-      copied = declaration.at + declaration.length;
-      if (std::none_of(aliases_.begin(), aliases_.end(),
-                       [&](const auto& pair) { return pair.first == alias; }))
-        aliases_.emplace_back(alias, uri);
-    }
-    if (copied == 0) {
-      text_ = packet;
+  std::string shape = nameOf(property.name, true);
+  if (property.isAttribute) return "@" + shape;
+  for (const xmp::Event& event : property.events) {
+    if (event.kind == xmp::Event::kEnd) {
+      shape += ')';
+    } else if (event.kind == xmp::Event::kText) {
+      shape += event.text.empty()                                             ? "\"\""
+               : event.text.find_first_not_of(" \t\r\n") == std::string::npos ? "_"
+                                                                              : "t";
     } else {
-      text_.append(packet, copied, std::string::npos);
+      shape += '(' + nameOf(event.name, false);
+      for (const xmp::Attribute& attribute : event.attributes) {
+        std::string name = nameOf(attribute.name, false);
+        shape += " " + name + (name == "*" ? "" : "=" + attribute.value);
+      }
     }
   }
+  return shape;
+}
 
-  const std::string& text() const { return text_; }
-
-  // A packet exempi wrote from this one, with the document's namespaces back.
-  std::string restore(std::string serialised) const
-  {
-    for (const auto& [alias, uri] : aliases_)
-      replaceAll(serialised, alias, uri);
-    return serialised;
-  }
-
- private:
-  std::string text_;
-  std::vector<std::pair<std::string, std::string>> aliases_;
-};
-
-XmpHolder parse(const std::string& text, ToolkitDiagnostics& diagnostics)
+void exempiParses(const std::string& text, ToolkitDiagnostics& diagnostics)
 {
-  if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-    return XmpHolder(xmp_new_empty());
   XmpHolder xmp(xmp_new(text.data(), text.size()));
-  if (!xmp)
-    diagnostics.fail("The XMP metadata cannot be parsed");
-  return xmp;
+  if (!xmp) diagnostics.fail("The XMP metadata cannot be parsed");
 }
 
-void registerPrefix(const XmpProperty& property)
+// Checks that exempi parses the descriptions, as written with `prefixes`.
+void checkDescriptions(const xmp::Tree& tree, const std::vector<const xmp::Description*>& list,
+                       const std::unordered_map<int, std::string>& prefixes)
 {
-  // False with no error when the namespace keeps a prefix it has already: that is no failure.
+  ensureExempi();
+  ToolkitDiagnostics diagnostics;
+  std::string about;
+  std::unordered_set<std::string> seen;
+  std::size_t total = 0;
+  for (const xmp::Description* description : list) {
+    std::string subject = description->about();
+    if (!subject.empty() && !about.empty() && subject != about)
+      throw XmpFailure("The XMP metadata describes more than one resource (\"" + about +
+                       "\" and \"" + subject + "\")");
+    if (!subject.empty()) about = subject;
+    for (const xmp::Property& property : description->properties) {
+      if (property.removed) continue;
+      ++total;
+      std::string key = std::to_string(property.name.uri) + ' ' + property.name.local;
+      if (!seen.insert(key).second)
+        throw XmpFailure("The XMP metadata holds the property " +
+                         (property.name.uri >= 0 ? tree.uris[property.name.uri] : "") +
+                         property.name.local + " twice");
+    }
+  }
+  std::vector<std::string> names = checkNames(tree);
+  if (total <= kWholeCheck) {
+    xmp::Writer whole(tree, prefixes, &names);
+    for (const xmp::Description* description : list) whole.description(*description);
+    exempiParses(whole.finish(false), diagnostics);
+    return;
+  }
+  std::unordered_set<std::string> shapes;
+  for (const xmp::Description* description : list) {
+    xmp::Description shown;  // the description with the properties of shapes not seen yet
+    shown.name = description->name;
+    shown.own = description->own;
+    for (const xmp::Property& property : description->properties)
+      if (!property.removed && shapes.insert(shapeOf(tree, names, property)).second)
+        shown.properties.push_back(property);
+    for (std::size_t first = 0; first == 0 || first < shown.properties.size();
+         first += kCheckPiece) {
+      xmp::Writer piece(tree, prefixes, &names, true);
+      piece.description(shown, first, first + kCheckPiece);
+      exempiParses(piece.finish(false), diagnostics);
+    }
+  }
+}
+
+std::vector<const xmp::Description*> allOf(const xmp::Tree& tree)
+{
+  std::vector<const xmp::Description*> list;
+  for (const xmp::Description& description : tree.descriptions) list.push_back(&description);
+  return list;
+}
+
+// XML names without a colon, as far as the host can tell; exempi and expat check the rest.
+bool isPlainName(const std::string& name)
+{
+  if (name.empty()) return false;
+  auto letter = [](unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+  };
+  if (!letter(static_cast<unsigned char>(name[0]))) return false;
+  return std::all_of(name.begin(), name.end(), [&](char c) {
+    auto u = static_cast<unsigned char>(c);
+    return letter(u) || (u >= '0' && u <= '9') || u == '-' || u == '.';
+  });
+}
+
+// Whether a text is UTF-8 made only of characters XML can hold.
+bool isXmlText(const std::string& text)
+{
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    std::size_t length = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    unsigned long code = length == 1 ? c : c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    static const unsigned long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    bool character = code == 0x9 || code == 0xA || code == 0xD ||
+                     (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD) ||
+                     (code >= 0x10000 && code <= 0x10FFFF);
+    if (code < kLeast[length] || !character) return false;
+    i += length;
+  }
+  return true;
+}
+
+// Refuses what could not be written as the caller asks, before anything changes.
+void checkProperty(const XmpProperty& property)
+{
+  std::string which = "The property " + property.prefix + ":" + property.name + " cannot be set: ";
+  if (property.namespaceUri.empty() || !isXmlText(property.namespaceUri))
+    throw XmpFailure(which + "its namespace is not valid");
+  if (!isPlainName(property.prefix) || property.prefix == "xml" || property.prefix == "xmlns")
+    throw XmpFailure(which + "its prefix is not valid");
+  if (!isPlainName(property.name)) throw XmpFailure(which + "its name is not valid");
+  if (!isXmlText(property.value))
+    throw XmpFailure(which + "its value is not UTF-8 text of characters XML can hold");
+  ensureExempi();
+  // The caller's prefix is registered before exempi sees the namespace; false with no error
+  // when the namespace keeps a prefix it has already, which is no failure.
   xmp_register_namespace(property.namespaceUri.c_str(), property.prefix.c_str(), nullptr);
+  ToolkitDiagnostics diagnostics;
+  XmpHolder empty(xmp_new_empty());
+  if (!xmp_set_property(empty.get(), property.namespaceUri.c_str(), property.name.c_str(),
+                        property.value.c_str(), 0))
+    diagnostics.fail(which.substr(0, which.size() - 2));
 }
 
-void setProperty(_Xmp* xmp, const XmpProperty& property, ToolkitDiagnostics& diagnostics)
+std::string keyOf(int uri, const std::string& local)
 {
-  if (!xmp_set_property(xmp, property.namespaceUri.c_str(), property.name.c_str(),
-                        property.value.c_str(), 0))
-    diagnostics.fail("The property " + property.prefix + ":" + property.name +
-                     " cannot be set");
+  return std::to_string(uri) + ' ' + local;
 }
 
 }  // namespace
+
+struct XmpEditor::State {
+  xmp::Tree tree;
+  xmp::Description set;                           // what the calls set, in the order first set
+  std::unordered_map<int, std::string> prefixes;  // the callers'
+  // Where each property of the packet is: descriptions and properties by index.
+  std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> places;
+  std::size_t size = 0;  // of the packet as read
+};
+
+XmpEditor::XmpEditor(const std::string& packet) : state_(std::make_unique<State>())
+{
+  State& s = *state_;
+  s.tree = xmp::readTree(packet, kMaxXmpDepth);
+  s.size = packet.size();
+  checkDescriptions(s.tree, allOf(s.tree), s.prefixes);
+  for (std::size_t d = 0; d < s.tree.descriptions.size(); ++d) {
+    const auto& properties = s.tree.descriptions[d].properties;
+    for (std::size_t p = 0; p < properties.size(); ++p)
+      s.places[keyOf(properties[p].name.uri, properties[p].name.local)].emplace_back(d, p);
+  }
+  s.set.name = xmp::Name{xmp::kRdf, "Description", "rdf"};
+  std::string about = s.tree.descriptions.empty() ? "" : s.tree.descriptions.front().about();
+  s.set.own.push_back({xmp::Name{xmp::kRdf, "about", "rdf"}, about});
+}
+
+XmpEditor::~XmpEditor() = default;
+
+void XmpEditor::set(const XmpProperty& property)
+{
+  checkProperty(property);
+  State& s = *state_;
+  int uri = s.tree.intern(property.namespaceUri);
+  s.prefixes[uri] = property.prefix;
+  auto found = s.places.find(keyOf(uri, property.name));
+  if (found != s.places.end()) {
+    for (const auto& [d, p] : found->second) s.tree.descriptions[d].properties[p].removed = true;
+    s.places.erase(found);
+  }
+  for (xmp::Property& existing : s.set.properties)
+    if (existing.name.uri == uri && existing.name.local == property.name) {
+      existing.events[1].text = property.value;
+      return;
+    }
+  xmp::Property made;
+  made.name = xmp::Name{uri, property.name, property.prefix};
+  made.events.resize(3);
+  made.events[0].kind = xmp::Event::kStart;
+  made.events[0].name = made.name;
+  made.events[1].text = property.value;
+  made.events[2].kind = xmp::Event::kEnd;
+  s.set.properties.push_back(std::move(made));
+}
+
+std::string XmpEditor::write() const
+{
+  const State& s = *state_;
+  std::vector<const xmp::Description*> list;
+  if (!s.set.properties.empty()) list.push_back(&s.set);
+  for (const xmp::Description& description : s.tree.descriptions)
+    if (description.propertiesLeft() > 0) list.push_back(&description);
+  xmp::Writer writer(s.tree, s.prefixes);
+  writer.reserve(s.size + s.size / 8 + 4096);
+  for (const xmp::Description* description : list) writer.description(*description);
+  std::string packet = writer.finish(true);
+  // The packet's other descriptions were checked when it was read; what the calls set is
+  // checked now, with all of it when that is cheap.
+  xmp::checkWellFormed(packet);
+  std::size_t total = 0;
+  for (const xmp::Description* description : list) total += description->propertiesLeft();
+  if (total <= kWholeCheck)
+    checkDescriptions(s.tree, list, s.prefixes);
+  else if (!s.set.properties.empty())
+    checkDescriptions(s.tree, {&s.set}, s.prefixes);
+  return packet;
+}
 
 void ensureExempi()
 {
@@ -449,71 +353,37 @@ std::string xmpErrorText(int code)
   }
 }
 
-std::size_t xmlDepth(const std::string& text, std::size_t limit)
+void checkXmpPacket(const std::string& packet)
 {
-  return scanMarkup(text, limit).depth;
+  xmp::Tree tree = xmp::readTree(packet, kMaxXmpDepth);
+  checkDescriptions(tree, allOf(tree), {});
 }
 
 bool isParsableXmp(const std::string& packet)
 {
-  ensureExempi();
-  ToolkitDiagnostics diagnostics;
   try {
-    PreparedPacket prepared(packet);
-    parse(prepared.text(), diagnostics);
+    checkXmpPacket(packet);
     return true;
   } catch (XmpFailure&) {
     return false;
   }
 }
 
-void checkXmpProperty(const XmpProperty& property)
+std::string packetAsUtf8(const std::string& packet)
 {
-  ensureExempi();
-  ToolkitDiagnostics diagnostics;
-  registerPrefix(property);
-  XmpHolder empty(xmp_new_empty());
-  setProperty(empty.get(), property, diagnostics);
+  try {
+    return xmp::utf8Text(packet);
+  } catch (XmpFailure&) {
+    return packet;
+  }
 }
 
-std::string applyXmpProperties(const std::string& packet, const std::vector<XmpProperty>& properties)
+std::string applyXmpProperties(const std::string& packet,
+                               const std::vector<XmpProperty>& properties)
 {
-  ensureExempi();
-  ToolkitDiagnostics diagnostics;
-  // The callers' prefixes first: a namespace the packet binds to a prefix of its own is then
-  // parsed under the caller's.
-  std::vector<std::string> touched;
-  for (const XmpProperty& property : properties) {
-    registerPrefix(property);
-    if (std::find(touched.begin(), touched.end(), property.namespaceUri) == touched.end())
-      touched.push_back(property.namespaceUri);
-  }
-  checkedMarkup(packet);
-  SetAside aside;
-  bool split = setAside(packet, touched, &aside);
-  PreparedPacket prepared(split ? aside.parsed : packet);
-  XmpHolder xmp = parse(prepared.text(), diagnostics);
-  for (const XmpProperty& property : properties)
-    setProperty(xmp.get(), property, diagnostics);
-  XmpStringHolder out(xmp_string_new());
-  if (!xmp_serialize(xmp.get(), out.get(), 0, 0))
-    diagnostics.fail("The XMP metadata cannot be written out");
-  std::string result = prepared.restore(xmp_string_cstr(out.get()));
-  if (split && !aside.descriptions.empty()) {
-    std::size_t end = result.rfind("</rdf:RDF>");
-    if (end == std::string::npos)
-      diagnostics.fail("The XMP metadata cannot be written out");
-    std::size_t line = result.find_last_not_of(' ', end - 1) + 1;
-    result.insert(line, aside.descriptions);
-  }
-  return result;
-}
-
-std::string setXmpProperty(const std::string& packet, const std::string& namespaceUri,
-                           const std::string& prefix, const std::string& name,
-                           const std::string& value)
-{
-  return applyXmpProperties(packet, {XmpProperty{namespaceUri, prefix, name, value}});
+  XmpEditor editor(packet);
+  for (const XmpProperty& property : properties) editor.set(property);
+  return editor.write();
 }
 
 }  // namespace pdfhost

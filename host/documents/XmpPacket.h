@@ -1,27 +1,29 @@
-// XMP packets edited with exempi: simple properties set, every other property kept.
+// XMP packets as the host reads, edits and checks them.
 //
-// exempi has one namespace registry per process, shared with every plug-in that uses it. A
-// packet it parses registers the prefixes the packet binds to namespaces it does not know yet,
-// for the life of the process. So the host registers the prefix each caller asks for before it
-// parses, and parses a namespace nobody asked for under a private name of its own, which it
-// turns back into the document's namespace when it writes the packet out: a document's prefixes
-// never reach the registry.
+// Packet text is read with expat (encodings, namespace scopes, depth) and written back by the
+// host, which changes nothing but the properties callers set; exempi checks that what the host
+// stores parses. exempi has one namespace registry per process, shared with every plug-in that
+// uses it, and a packet it parses registers the prefixes of namespaces it does not know yet. So
+// exempi is only ever shown namespaces that are registered already, the callers' under the
+// prefixes they asked for, and any other under a stand-in name of the host's: a document's
+// prefixes never reach the registry.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace pdfhost {
 
-// Why exempi refused a packet or a property, in words a user can read.
+// Why a packet or a property was refused, in words a user can read.
 class XmpFailure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// Packets nested deeper than this many elements are refused before exempi sees them: its
-// parser recurses once per level.
+// Packets nested deeper than this many elements are refused: exempi's parser recurses once per
+// level.
 constexpr std::size_t kMaxXmpDepth = 1000;
 
 // One simple property, its namespace and the prefix the caller wants for it.
@@ -35,28 +37,44 @@ struct XmpProperty {
 // Starts exempi once for the process; later calls do nothing.
 void ensureExempi();
 
-// Registers the property's prefix (a namespace bound already keeps its prefix) and checks that
-// exempi takes its name and value. Throws XmpFailure when it does not.
-void checkXmpProperty(const XmpProperty& property);
+// A packet being edited: read once, each property call applied as it is made, written once.
+// Properties the calls set are written as simple values in a description of their own, under the
+// callers' prefixes, replacing any other form, qualifier or place they had; every other property
+// is kept with its prefixes, values, languages and form.
+class XmpEditor {
+ public:
+  // Reads and checks a packet (an empty text is an empty packet). Throws XmpFailure when it cannot
+  // be read or exempi would not parse it.
+  explicit XmpEditor(const std::string& packet);
+  ~XmpEditor();
+  XmpEditor(const XmpEditor&) = delete;
+  XmpEditor& operator=(const XmpEditor&) = delete;
 
-// The packet with the properties set in order: one parse, one serialisation as a writable
-// packet with padding. Only the properties of the namespaces set go through exempi; the
-// document's other properties are kept as they were written, in descriptions of their own, so
-// the cost does not grow with them (exempi compares each property with all its siblings). An
-// empty packet starts a new one. Throws XmpFailure when the packet cannot be parsed, is nested
-// too deep, or a property cannot be set.
-std::string applyXmpProperties(const std::string& packet, const std::vector<XmpProperty>& properties);
+  // Sets one property. Throws XmpFailure, with the packet as before the call, when the
+  // namespace, prefix, name or value cannot be written.
+  void set(const XmpProperty& property);
+  // The packet with every call applied, in UTF-8 with padding; checked to be namespace-well-formed
+  // and to parse in exempi, or XmpFailure.
+  std::string write() const;
 
-// The packet with one property set (see applyXmpProperties).
-std::string setXmpProperty(const std::string& packet, const std::string& namespaceUri,
-                           const std::string& prefix, const std::string& name,
-                           const std::string& value);
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
-// Whether a text parses as an XMP packet (an empty text counts as an empty packet).
+// Throws XmpFailure unless a whole packet can be read and exempi would parse it.
+void checkXmpPacket(const std::string& packet);
+
+// Whether a text is a packet checkXmpPacket takes.
 bool isParsableXmp(const std::string& packet);
 
-// How deep elements nest in a text, counted without recursion; stops counting past `limit`.
-std::size_t xmlDepth(const std::string& text, std::size_t limit);
+// A packet's text in UTF-8 whatever encoding it is in, as it is otherwise; a text expat cannot
+// read to its end is returned unchanged.
+std::string packetAsUtf8(const std::string& packet);
+
+// The packet with the properties set in order (one XmpEditor). Throws XmpFailure.
+std::string applyXmpProperties(const std::string& packet,
+                               const std::vector<XmpProperty>& properties);
 
 // A text for an exempi error code.
 std::string xmpErrorText(int code);

@@ -40,6 +40,9 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrDocRepaired,
      "The file had to be repaired to be read, so it is left as it is. Save a repaired copy of it "
      "with another program and open that."},
+    {kASErrMetadataUnreadable,
+     "The document's metadata cannot be read, so it is left as it is and the document is not "
+     "saved."},
     {kASErrFontNotFound, "The font could not be found."},
     {kASErrPageContent, "The page content could not be changed."},
 };

@@ -17,18 +17,21 @@ using testfiles::readFile;
 using testfiles::shell;
 using testfiles::writeFile;
 
-// A one-page PDF with a cross-reference table and, unless there is no `xmp`, a metadata stream.
-inline std::string minimalPdf(const std::optional<std::string>& xmp)
+// A one-page PDF with a cross-reference table and, unless there is no `xmp`, a metadata stream
+// (its bytes encoded as `filter` says; the page's metadata too when `shared`).
+inline std::string minimalPdf(const std::optional<std::string>& xmp,
+                              const std::string& filter = "", bool shared = false)
 {
   std::vector<std::string> objects = {
       !xmp ? "<< /Type /Catalog /Pages 2 0 R >>"
                   : "<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>",
       "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
+      std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842]") +
+          (shared ? " /Metadata 4 0 R >>" : " >>"),
   };
   if (xmp)
-    objects.push_back("<< /Type /Metadata /Subtype /XML /Length " + std::to_string(xmp->size()) +
-                      " >>\nstream\n" + *xmp + "\nendstream");
+    objects.push_back("<< /Type /Metadata /Subtype /XML" + filter + " /Length " +
+                      std::to_string(xmp->size()) + " >>\nstream\n" + *xmp + "\nendstream");
   std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
   std::vector<std::size_t> offsets;
   for (std::size_t i = 0; i < objects.size(); ++i) {

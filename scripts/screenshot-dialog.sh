@@ -38,7 +38,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-openbox --config-file /dev/null >"$work/openbox.log" 2>&1 &
+# openbox keeps a cache in the user's home: give it the work folder instead.
+HOME="$work" XDG_CACHE_HOME="$work/cache" openbox --config-file /dev/null >"$work/openbox.log" 2>&1 &
 wm=$!
 for _ in $(seq 1 50); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break

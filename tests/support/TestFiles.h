@@ -60,13 +60,16 @@ inline std::string caseName(const std::string& text)
   bool upper = true;
   for (std::size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    bool digitNext = i + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[i + 1]));
+    auto digitAt = [&](std::size_t at) {
+      return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]));
+    };
+    bool digitNext = digitAt(i + 1);
     if (std::isalnum(c) && c < 0x80) {
       name += upper ? static_cast<char>(std::toupper(c)) : static_cast<char>(c);
       upper = false;
     } else if (c == '-' && digitNext) {
       name += "Minus";
-    } else if (c == '.' && digitNext && i > 0 && std::isdigit(static_cast<unsigned char>(text[i - 1]))) {
+    } else if (c == '.' && digitNext && i > 0 && digitAt(i - 1)) {
       name += "Point";
     } else if (c >= 0x80) {
       static const char kHex[] = "0123456789ABCDEF";

@@ -1,6 +1,9 @@
 # The host layer (a library, so tests can drive it in-process) and the pdfhost program.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(QPDF REQUIRED IMPORTED_TARGET libqpdf)
+# We use qpdf's std::shared_ptr API only; without this each file that includes qpdf warns.
+set_property(TARGET PkgConfig::QPDF APPEND PROPERTY
+  INTERFACE_COMPILE_DEFINITIONS POINTERHOLDER_TRANSITION=4)
 pkg_check_modules(EXEMPI REQUIRED IMPORTED_TARGET exempi-2.0)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)

@@ -1,5 +1,10 @@
 # Test suites: the host layer in-process, the plug-in's own code in-process, the plug-in module
-# loaded by the host, and pdfhost end to end.
+# loaded by the host, and pdfhost end to end. A test's name says its case in words: parameters
+# are named, never printed as their bytes (NO_PRETTY_VALUES).
+
+# The sample ad the tests open, each process on a copy of its own (tests/support/TestFiles.h):
+# examples/sample-ad.pdf is the user's to try things on.
+set(TVP_SAMPLE_FIXTURE ${CMAKE_SOURCE_DIR}/tests/fixtures/sample-ad.pdf)
 
 # Plug-in modules that misbehave at start-up, for the loader's refusals, and a well-behaved one
 # that takes the user's locale at init.
@@ -24,15 +29,15 @@ add_executable(test_host
 target_link_libraries(test_host PRIVATE pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_host PRIVATE
   TVP_PLUGIN_PATH="$<TARGET_FILE:TovarinAdTicket>"
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+  TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
 add_dependencies(test_host TovarinAdTicket)
-gtest_discover_tests(test_host DISCOVERY_MODE PRE_TEST)
+gtest_discover_tests(test_host NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST)
 
 add_executable(test_plugin tests/plugin/test_host_conventions.cpp)
 target_link_libraries(test_plugin PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_plugin PRIVATE
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
-gtest_discover_tests(test_plugin DISCOVERY_MODE PRE_TEST)
+  TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
+gtest_discover_tests(test_plugin NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST)
 
 # The suites that bring up the window toolkit run each test on an X server of its own, so that
 # parallel tests never share one (the wrapper says why).
@@ -49,10 +54,10 @@ target_compile_definitions(test_pdfhost PRIVATE
   TVP_FIXTURE_DIR="${CMAKE_BINARY_DIR}/test_plug_ins"
   TVP_OWN_DISPLAY="${TVP_OWN_DISPLAY}"
   TVP_RUN_DIALOG="${CMAKE_SOURCE_DIR}/tests/e2e/run-dialog.sh"
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+  TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
 add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake
   fixture_takes_user_locale)
-gtest_discover_tests(test_pdfhost DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+gtest_discover_tests(test_pdfhost NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and
 # the dialog command in pdfhost with the plug-in module.
@@ -66,10 +71,10 @@ target_link_libraries(test_dialog PRIVATE tovarin_plugin_code pdfhost_core GTest
 target_compile_definitions(test_dialog PRIVATE
   TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
   TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+  TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
 add_dependencies(test_dialog pdfhost TovarinAdTicket)
 set_property(TARGET test_dialog PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
-gtest_discover_tests(test_dialog DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+gtest_discover_tests(test_dialog NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 # The dialog in the work area of the screens users have, under a window manager: a 30-pixel
 # panel, a small screen, and larger text (name, screen, panel, text scale).
 foreach(screen "panel;1366x768;30;1" "small;1280x720;0;1" "text125;1366x768;0;1.25"
@@ -94,9 +99,10 @@ set_tests_properties(dialog_in_pdfhost_screenshots PROPERTIES TIMEOUT 240)
 add_executable(test_metadata tests/metadata/test_ticket_in_document.cpp)
 target_link_libraries(test_metadata PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_metadata PRIVATE
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf")
+  TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}"
+  TVP_SAMPLE_TICKET="${CMAKE_SOURCE_DIR}/examples/sample-ticket.xml")
 set_property(TARGET test_metadata PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
-gtest_discover_tests(test_metadata DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+gtest_discover_tests(test_metadata NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 
 # The ticket sheet printed from the dialog in-process under Xvfb, read back with qpdf, poppler
 # and ImageMagick; leaves the last sheet and its picture in the build folder.
@@ -107,9 +113,9 @@ add_executable(test_print
 )
 target_link_libraries(test_print PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
 target_compile_definitions(test_print PRIVATE
-  TVP_SAMPLE_PDF="${CMAKE_SOURCE_DIR}/examples/sample-ad.pdf"
+  TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}"
   TVP_BUILD_DIR="${CMAKE_BINARY_DIR}")
 set_property(TARGET test_print PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
-gtest_discover_tests(test_print DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+gtest_discover_tests(test_print NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
 target_sources(test_metadata PRIVATE tests/metadata/test_import_export.cpp)
 

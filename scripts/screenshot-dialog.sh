@@ -56,6 +56,9 @@ cleanup() {
 trap cleanup EXIT
 # What GTK keeps (recent files, settings, caches) goes to the work folder, not the user's.
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
+# The runs open a copy of the test fixture: the example ad may carry a ticket a user saved.
+sample="$work/sample-ad.pdf"
+cp "$root/tests/fixtures/sample-ad.pdf" "$sample"
 
 fail() {
   echo "screenshot-dialog ($screen): $*" >&2
@@ -131,7 +134,7 @@ wait_host() {
 cd "$root"
 if [ "$screen" != laptop ]; then
   # Every field of page 1 by Tab, as a user fills it, and saved: Email is reachable.
-  cp examples/sample-ad.pdf "$work/ad.pdf"
+  cp "$sample" "$work/ad.pdf"
   printf 'yes\n' >"$work/answers"
   (cd "$work" && exec "$build/pdfhost" --answers answers --log log --run ZEKT:TVPMetadata ad.pdf) &
   host=$!
@@ -162,7 +165,7 @@ fi
 
 printf 'no\nyes\nyes\n' >"$work/answers"
 "$build/pdfhost" --answers "$work/answers" --log "$work/log" \
-  --run ZEKT:TVPMetadata --run ZEKT:TVPMetadata examples/sample-ad.pdf &
+  --run ZEKT:TVPMetadata --run ZEKT:TVPMetadata "$sample" &
 host=$!
 
 first="$(dialog_window)"
@@ -192,7 +195,7 @@ asked="$(grep '^question: Are you sure you want to quit? \[Yes/No\] -> ' "$work/
 # A dark theme: the read-only boxes keep dark text on their grey.
 printf 'yes\n' >"$work/answers"
 GTK_THEME=Adwaita:dark "$build/pdfhost" --answers "$work/answers" --run ZEKT:TVPMetadata \
-  examples/sample-ad.pdf &
+  "$sample" &
 host=$!
 dialog="$(dialog_window)"
 xdotool windowfocus --sync "$dialog"
@@ -206,11 +209,11 @@ cp examples/sample-ticket.xml "$work/ticket.xml"
 for bus in none session; do
   if [ "$bus" = none ]; then
     env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR \
-      "$build/pdfhost" --run ZEKT:TVPMetadata examples/sample-ad.pdf 2>"$work/stderr" &
+      "$build/pdfhost" --run ZEKT:TVPMetadata "$sample" 2>"$work/stderr" &
   else
     # The bus's own messages go elsewhere: only pdfhost's standard error counts.
-    dbus-run-session -- sh -c 'exec "$0" --run ZEKT:TVPMetadata examples/sample-ad.pdf 2>"$1"' \
-      "$build/pdfhost" "$work/stderr" 2>/dev/null &
+    dbus-run-session -- sh -c 'exec "$0" --run ZEKT:TVPMetadata "$2" 2>"$1"' \
+      "$build/pdfhost" "$work/stderr" "$sample" 2>/dev/null &
   fi
   host=$!
   dialog="$(dialog_window)"

@@ -145,7 +145,10 @@ INSTANTIATE_TEST_SUITE_P(
                                       278 + 500 + 556 + 833},
                       // WinAnsiEncoding: 0xFC is udieresis, 0x80 the Euro.
                       AdvanceCase{"Helvetica", "M\xFC\x80", 833 + 556 + 556},
-                      AdvanceCase{"Courier", "any text", 8 * 600}));
+                      AdvanceCase{"Courier", "any text", 8 * 600}),
+    [](const auto& info) {
+      return testfiles::caseName(std::string(info.param.font) + " " + info.param.text);
+    });
 
 TEST_F(PageContent, RunsAreAddedAtTheirIndexAndRemovedAgain)
 {
@@ -298,4 +301,5 @@ INSTANTIATE_TEST_SUITE_P(
                       FixedCase{static_cast<double>(3371.8f), 220974288, "3371.80005"},
                       FixedCase{static_cast<double>(3371.8f - 842.95f), 165730720, "2528.8501"},
                       FixedCase{40000.0, 0x7FFFFFFF, "32767.99998"},
-                      FixedCase{-40000.0, static_cast<ASFixed>(0x80000000u), "-32768"}));
+                      FixedCase{-40000.0, static_cast<ASFixed>(0x80000000u), "-32768"}),
+    [](const auto& info) { return "Writes" + testfiles::caseName(info.param.written); });

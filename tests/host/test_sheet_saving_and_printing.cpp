@@ -119,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, SharedMapping,
                                            MappingCase{"/Users/Shared", ""},
                                            MappingCase{"/Users/Shared/a/b.pdf", "/a/b.pdf"},
                                            MappingCase{"/Users/SharedStuff/x.pdf", nullptr},
-                                           MappingCase{"/tmp/Users/Shared/x.pdf", nullptr}));
+                                           MappingCase{"/tmp/Users/Shared/x.pdf", nullptr}),
+                         [](const auto& info) { return testfiles::caseName(info.param.posix); });
 
 TEST_F(SheetSaving, TheDefaultFolderFollowsXdgDataHomeThenHome)
 {

@@ -369,8 +369,7 @@ TEST_F(ImportExport, CancellingTheSaveDialogWritesNothingAndKeepsTheClearing)
 
 TEST_F(ImportExport, TheSampleTicketImportsIntoTheSampleAdWhole)
 {
-  const std::string ticket =
-      std::filesystem::path(TVP_SAMPLE_PDF).parent_path().string() + "/sample-ticket.xml";
+  const std::string ticket = TVP_SAMPLE_TICKET;
   // The fields as exiftool reads them from the file ("Jobid: JOB-4711").
   std::map<std::string, std::string> inFile;
   std::istringstream tags(shell("exiftool -s -s -XMP-tvp:all '" + ticket + "'"));

@@ -195,7 +195,11 @@ TEST_F(PluginConventions, UnloadWithoutToolkitOnlyReturnsTrue)
   EXPECT_TRUE(PluginUnload());
 }
 
-using PluginConventionsDeathTest = PluginConventions;
+// A death test's child ends without the tear-down, so it keeps no log to leave behind.
+class PluginConventionsDeathTest : public PluginConventions {
+ protected:
+  void SetUp() override { ASSERT_TRUE(startPlugin()); }
+};
 
 TEST_F(PluginConventionsDeathTest, TooOldATableAbortsAtTheCallSite)
 {

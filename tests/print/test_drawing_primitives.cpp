@@ -288,4 +288,7 @@ TEST_P(LineWidths, SaturateBeyond32767Points)
 INSTANTIATE_TEST_SUITE_P(Widths, LineWidths,
                          ::testing::Values(WidthCase{1, 1}, WidthCase{32767, 32767},
                                            WidthCase{-32767, -32767}, WidthCase{32768, 32767.99998},
-                                           WidthCase{-40000, -32768}));
+                                           WidthCase{-40000, -32768}),
+                         [](const auto& info) {
+                           return "Width" + testfiles::caseName(std::to_string(info.param.width));
+                         });

@@ -167,7 +167,10 @@ TEST_P(RadioMarks, TheChosenSizeHasTheFilledMark)
 }
 
 INSTANTIATE_TEST_SUITE_P(SizeChoices, RadioMarks,
-                         ::testing::Values(MarkCase{0, 2842, 2798}, MarkCase{1, 2820, 2842}));
+                         ::testing::Values(MarkCase{0, 2842, 2798}, MarkCase{1, 2820, 2842}),
+                         [](const auto& info) {
+                           return info.param.sizeChoice == 0 ? "FixedSize" : "WidthAndHeight";
+                         });
 
 TEST_F(PrintTest, BandsAreTranslucentGreyAndFramesFollowTheContent)
 {
@@ -234,7 +237,11 @@ TEST_P(ColourRow, TheChosenSchemeHasTheFilledSquare)
 INSTANTIATE_TEST_SUITE_P(Schemes, ColourRow,
                          ::testing::Values(ColourCase{0, 150, "spotcolour"},
                                            ColourCase{1, 210, "spotcolour"},
-                                           ColourCase{2, 300, "spotcolour:"}));
+                                           ColourCase{2, 300, "spotcolour:"}),
+                         [](const auto& info) {
+                           int scheme = info.param.selection;
+                           return scheme == 0 ? "BlackAndWhite" : scheme == 1 ? "Full" : "Spot";
+                         });
 
 TEST_F(PrintTest, LabelsAreBoldValuesRegularAndSeparatorsLieUnderTheirRows)
 {

@@ -1,11 +1,16 @@
-// Small helpers the test suites share: whole files in and out, a command's output, counting.
+// Small helpers the test suites share: whole files in and out, a command's output, counting,
+// the sample ad, names for parameterised cases.
 #pragma once
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace testfiles {
 
@@ -46,5 +51,79 @@ inline int countOf(const std::string& text, const std::string& what)
     ++found;
   return found;
 }
+
+// A case's name for a test's name, made of the letters and digits of `text` ("Helvetica-Bold
+// Order ID:" gives "HelveticaBoldOrderID"; "-5.5" gives "Minus5Point5"; other bytes go as "xFC").
+inline std::string caseName(const std::string& text)
+{
+  std::string name;
+  bool upper = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    auto digitAt = [&](std::size_t at) {
+      return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]));
+    };
+    bool digitNext = digitAt(i + 1);
+    if (std::isalnum(c) && c < 0x80) {
+      name += upper ? static_cast<char>(std::toupper(c)) : static_cast<char>(c);
+      upper = false;
+    } else if (c == '-' && digitNext) {
+      name += "Minus";
+    } else if (c == '.' && digitNext && i > 0 && digitAt(i - 1)) {
+      name += "Point";
+    } else if (c >= 0x80) {
+      static const char kHex[] = "0123456789ABCDEF";
+      name += {'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      upper = true;
+    }
+  }
+  return name;
+}
+
+#ifdef TVP_SAMPLE_FIXTURE
+// The sample ad the suites open: a copy of the test fixture in a temporary folder, made when the
+// test process starts and removed when it ends; a process it starts (a death test's child) uses
+// the same copy. So no test opens a file of the checkout, and none depends on what a user did to
+// examples/sample-ad.pdf.
+class SampleCopy {
+ public:
+  SampleCopy()
+  {
+    const char* inherited = std::getenv("TVP_SAMPLE_COPY");
+    if (inherited != nullptr && ::access(inherited, R_OK) == 0) {
+      path_ = inherited;
+      return;
+    }
+    std::string folder = (std::filesystem::temp_directory_path() / "tvp-sample-XXXXXX").string();
+    std::string bytes = readFile(TVP_SAMPLE_FIXTURE);
+    if (bytes.empty() || ::mkdtemp(folder.data()) == nullptr) {
+      std::fprintf(stderr, "cannot copy the sample %s to a temporary folder\n", TVP_SAMPLE_FIXTURE);
+      std::abort();
+    }
+    folder_ = folder;
+    owner_ = ::getpid();
+    path_ = folder_ + "/sample-ad.pdf";
+    writeFile(path_, bytes);
+    ::setenv("TVP_SAMPLE_COPY", path_.c_str(), 1);
+  }
+  ~SampleCopy()
+  {
+    // Only the process that made the copy removes it, never a forked child that exits.
+    std::error_code ignored;
+    if (owner_ == ::getpid())
+      std::filesystem::remove_all(folder_, ignored);
+  }
+  SampleCopy(const SampleCopy&) = delete;
+  SampleCopy& operator=(const SampleCopy&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string folder_, path_;
+  pid_t owner_ = 0;
+};
+inline const SampleCopy sampleCopy;
+#define TVP_SAMPLE_PDF (::testfiles::sampleCopy.path())
+#endif
 
 }  // namespace testfiles

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +81,8 @@ void DocumentList::reload(_t_PDDoc& doc, const std::string& path)
   try {
     readDocument(doc, path);
   } catch (SaveFailure&) {
+    throw;
+  } catch (std::bad_alloc&) {
     throw;
   } catch (std::exception& e) {
     throw SaveFailure(kASErrDocDamaged, path + " cannot be read back: " + e.what());

@@ -9,5 +9,5 @@ export DEBIAN_FRONTEND=noninteractive
   build-essential cmake ninja-build pkg-config \
   qpdf libqpdf-dev libexempi-dev libwxgtk3.2-dev libgtk-3-dev \
   fonts-urw-base35 xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils \
-  libimage-exiftool-perl ghostscript \
+  libimage-exiftool-perl ghostscript strace \
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev

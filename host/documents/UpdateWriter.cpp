@@ -173,7 +173,6 @@ void UpdateWriter::append(const LaidOutUpdate& update)
     if (foundUnfinishedUpdate()) {
       if (::ftruncate(fd_, contentLength_) != 0 || ::fsync(fd_) != 0)
         failWith(errno, kASErrFileWrite, path_);
-      size_ = contentLength_;
     }
     const off_t tailAt = contentLength_ + static_cast<off_t>(update.tailAt);
     // The file keeps ending in a tail that names its own last section, whatever is cut short.

@@ -25,12 +25,10 @@ struct Trapped<Call> {
     } catch (HostError&) {
       throw;  // the host's own frame takes it
     } catch (std::bad_alloc&) {
-      if (frames.takeRaiseInFlight())
-        throw;
+      if (frames.takeRaiseInFlight()) throw;
       frames.raise(kASErrNoMemory);
     } catch (std::exception& e) {
-      if (frames.takeRaiseInFlight())
-        throw;
+      if (frames.takeRaiseInFlight()) throw;
       noteUnexpected(e);
       frames.raise(kASErrGeneral);
     }

@@ -20,13 +20,6 @@ namespace pdfhost {
 
 namespace {
 
-std::string readAt(int fd, off_t offset, std::size_t length)
-{
-  std::string bytes(length, '\0');
-  ssize_t got = ::pread(fd, bytes.data(), length, offset);
-  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return bytes;
-}
 
 // qpdf's test of a header: "%PDF-" and a version of digits, a dot and digits. A header that
 // fails it is passed over for the next one.
@@ -79,10 +72,10 @@ off_t headerOffset(QPDF& pdf, int fd, const std::string& path, off_t length)
 }
 
 // The offset the file's last startxref names, counted from the header at `header`.
-off_t previousCrossReference(int fd, off_t size, off_t header)
+off_t previousCrossReference(const UpdateWriter& file, off_t size, off_t header)
 {
   const off_t tailLength = std::min<off_t>(size, 4096);
-  std::string tail = readAt(fd, size - tailLength, static_cast<std::size_t>(tailLength));
+  std::string tail = file.read(size - tailLength, static_cast<std::size_t>(tailLength));
   std::size_t at = tail.rfind("startxref");
   if (at == std::string::npos)
     throw SaveFailure(kASErrDocDamaged, "no startxref at the end of the file");
@@ -180,8 +173,8 @@ bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   const off_t originalSize = file.contentLength();
   // Every offset read or written is counted from the header, as the file's own are.
   const off_t header = headerOffset(pdf, file.descriptor(), path, originalSize);
-  const off_t previous = previousCrossReference(file.descriptor(), originalSize, header);
-  const bool tableKind = readAt(file.descriptor(), header + previous, 4) == "xref";
+  const off_t previous = previousCrossReference(file, originalSize, header);
+  const bool tableKind = file.read(header + previous, 4) == "xref";
   const off_t end = originalSize - header;  // the end of the file, in the file's own frame
 
   // The objects to append, and the numbers they take.
@@ -218,7 +211,7 @@ bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
 
   // The update, laid out from the file's end.
   std::string update;
-  std::string last = readAt(file.descriptor(), originalSize - 1, 1);
+  std::string last = file.read(originalSize - 1, 1);
   if (last != "\n" && last != "\r")
     update += "\n";
   std::map<int, std::pair<off_t, int>> offsets;  // number -> offset, generation

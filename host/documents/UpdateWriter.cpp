@@ -36,43 +36,31 @@ std::string pendingTail(off_t contentLength, off_t previous)
          finalTail(previous);
 }
 
-std::string readAt(int fd, off_t offset, std::size_t length)
-{
-  std::string bytes(length, '\0');
-  ssize_t got = ::pread(fd, bytes.data(), length, offset);
-  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return bytes;
-}
-
 void writeAt(int fd, const char* bytes, std::size_t count, off_t at, const std::string& path)
 {
   std::size_t written = 0;
   while (written < count) {
     std::size_t part = std::min(kChunk, count - written);
     ssize_t n = ::pwrite(fd, bytes + written, part, at + static_cast<off_t>(written));
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0)
-      failWith(errno, kASErrFileWrite, path);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) failWith(errno, kASErrFileWrite, path);
     written += static_cast<std::size_t>(n);
   }
 }
 
 // Where the file's own bytes end when it ends in the pending tail of an update a kill left
 // unfinished: only a tail exactly as this writer makes it counts. `size` otherwise.
-off_t ownContentLength(int fd, off_t size)
+off_t ownContentLength(const UpdateWriter& file, off_t size)
 {
   const off_t look = std::min<off_t>(size, 160);
-  std::string tail = readAt(fd, size - look, static_cast<std::size_t>(look));
+  std::string tail = file.read(size - look, static_cast<std::size_t>(look));
   std::size_t mark = tail.rfind(kPendingMark);
-  if (mark == std::string::npos)
-    return size;
+  if (mark == std::string::npos) return size;
   const char* text = tail.c_str() + mark + sizeof kPendingMark - 1;
   char* end = nullptr;
   long long length = std::strtoll(text, &end, 10);
   std::size_t xref = tail.find("startxref\n", mark);
-  if (end == text || xref == std::string::npos)
-    return size;
+  if (end == text || xref == std::string::npos) return size;
   long long previous = std::strtoll(tail.c_str() + xref + 10, nullptr, 10);
   if (length <= 0 || length >= size || tail.substr(mark) != pendingTail(length, previous))
     return size;
@@ -84,8 +72,7 @@ off_t ownContentLength(int fd, off_t size)
 FileIdentity FileIdentity::of(const std::string& path)
 {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0)
-    failWith(errno, kASErrFileOpen, path);
+  if (::stat(path.c_str(), &info) != 0) failWith(errno, kASErrFileOpen, path);
   return of(info);
 }
 
@@ -130,25 +117,31 @@ UpdateWriter::UpdateWriter(const std::string& path, const FileIdentity& identity
     // From here on no writer that locks can change the file; checked on what is written.
     struct stat held {};
     struct stat named {};
-    if (::fstat(fd_, &held) != 0)
-      failWith(errno, kASErrFileOpen, path);
+    if (::fstat(fd_, &held) != 0) failWith(errno, kASErrFileOpen, path);
     if (!(FileIdentity::of(held) == identity) || ::stat(path.c_str(), &named) != 0 ||
         named.st_dev != held.st_dev || named.st_ino != held.st_ino)
       throw FileFailure(kASErrFileChanged, path + " changed since it was opened");
     if ((held.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
       throw FileFailure(kASErrFilePermission, path + " is read-only");
     size_ = held.st_size;
-    contentLength_ = ownContentLength(fd_, size_);
+    contentLength_ = ownContentLength(*this, size_);
   } catch (...) {
     ::close(fd_);
     throw;
   }
 }
 
+std::string UpdateWriter::read(off_t offset, std::size_t length) const
+{
+  std::string bytes(length, '\0');
+  ssize_t got = ::pread(fd_, bytes.data(), length, offset);
+  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return bytes;
+}
+
 UpdateWriter::~UpdateWriter()
 {
-  if (fd_ >= 0)
-    ::close(fd_);  // and with it the lock
+  if (fd_ >= 0) ::close(fd_);  // and with it the lock
 }
 
 LaidOutUpdate UpdateWriter::layOut(std::string body, off_t previous, off_t crossReference) const
@@ -178,12 +171,10 @@ void UpdateWriter::append(const LaidOutUpdate& update)
     // The file keeps ending in a tail that names its own last section, whatever is cut short.
     writeAt(fd_, update.pendingTail.data(), update.pendingTail.size(), tailAt, path_);
     writeAt(fd_, update.bytes.data(), update.tailAt, contentLength_, path_);
-    if (::fsync(fd_) != 0)
-      failWith(errno, kASErrFileWrite, path_);
+    if (::fsync(fd_) != 0) failWith(errno, kASErrFileWrite, path_);
     const std::string& tail = update.bytes;
     writeAt(fd_, tail.data() + update.tailAt, tail.size() - update.tailAt, tailAt, path_);
-    if (::fsync(fd_) != 0)
-      failWith(errno, kASErrFileWrite, path_);
+    if (::fsync(fd_) != 0) failWith(errno, kASErrFileWrite, path_);
   } catch (FileFailure&) {
     cutBack();
     throw;
@@ -193,8 +184,7 @@ void UpdateWriter::append(const LaidOutUpdate& update)
 void UpdateWriter::cutBack()
 {
   // A half-written update must not look like a save.
-  if (::ftruncate(fd_, contentLength_) == 0)
-    ::fsync(fd_);
+  if (::ftruncate(fd_, contentLength_) == 0) ::fsync(fd_);
 }
 
 }  // namespace pdfhost

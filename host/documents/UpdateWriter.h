@@ -46,6 +46,8 @@ class UpdateWriter {
   UpdateWriter& operator=(const UpdateWriter&) = delete;
 
   int descriptor() const { return fd_; }
+  // Up to `length` bytes of the file at `offset`; fewer at its end or on a failed read.
+  std::string read(off_t offset, std::size_t length) const;
   // Where the file's own bytes end: its size, less an update of ours that a kill left unfinished
   // (its bytes are unreachable from any cross-reference and are cut when the update is written).
   off_t contentLength() const { return contentLength_; }

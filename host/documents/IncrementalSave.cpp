@@ -20,7 +20,6 @@ namespace pdfhost {
 
 namespace {
 
-
 // qpdf's test of a header: "%PDF-" and a version of digits, a dot and digits. A header that
 // fails it is passed over for the next one.
 class HeaderFinder : public InputSource::Finder {

@@ -175,7 +175,7 @@ void UpdateWriter::append(const LaidOutUpdate& update)
     const std::string& tail = update.bytes;
     writeAt(fd_, tail.data() + update.tailAt, tail.size() - update.tailAt, tailAt, path_);
     if (::fsync(fd_) != 0) failWith(errno, kASErrFileWrite, path_);
-  } catch (FileFailure&) {
+  } catch (...) {
     cutBack();
     throw;
   }

@@ -16,7 +16,7 @@ fi
   build-essential cmake ninja-build pkg-config git python3 time \
   qpdf libqpdf-dev libexempi-dev libexpat1-dev libwxgtk3.2-dev libgtk-3-dev \
   fonts-urw-base35 xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils \
-  libimage-exiftool-perl ghostscript \
+  libimage-exiftool-perl ghostscript strace \
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales
 
 # A locale with decimal commas, for the test of a plug-in that takes the user's locale.

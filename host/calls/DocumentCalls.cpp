@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "calls/CallSupport.h"
 #include "documents/IncrementalSave.h"
@@ -72,6 +73,8 @@ void saveWhole(_t_PDDoc& doc, const std::string& target)
     writeWholePdf(pdf, host().pages.pdfVersionNeeded(doc),
                   [&](const char* bytes, std::size_t count) { file.write(bytes, count); });
   } catch (FileFailure&) {
+    throw;
+  } catch (std::bad_alloc&) {
     throw;
   } catch (std::exception& e) {
     throw SaveFailure(kASErrFileWrite, target + ": " + e.what());
@@ -192,24 +195,29 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
   // refusal that leaves the file as it is; never a new file.
   bool incremental = (flags & PDSaveFull) == 0 && DocumentList::isDocumentFile(document, target);
   const std::optional<std::string>& metadata = currentMetadata(document);
+  bool cutBack = false;
   try {
     if (incremental) {
-      if (document.damaged)
+      if (document.damaged || document.pdf->anyWarnings())
         throw SaveFailure(kASErrDocRepaired, document.path + " was repaired when it was read");
       // The update checks itself that the file is still the one read; with nothing to write,
       // the save still refuses a file that changed or went away.
       if (document.metadataChanged)
-        appendMetadataUpdate(*document.pdf, document.path, document.identity,
-                             metadata.value_or(""));
+        cutBack = appendMetadataUpdate(*document.pdf, document.path, document.identity,
+                                       metadata.value_or(""));
       else if (!(FileIdentity::of(document.path) == document.identity))
         throw SaveFailure(kASErrFileChanged, document.path + " changed since it was opened");
       target = document.path;
     } else {
       saveWhole(document, target);
     }
+    if (cutBack)
+      host().log.write("an unfinished save was cut off first: " + target);
     host().documents.reload(document, target);
   } catch (SaveFailure& failure) {
     raiseSaveFailure(failure);
+  } catch (std::bad_alloc&) {
+    throw;  // the memory error, at the call's boundary
   } catch (std::exception& e) {
     raiseSaveFailure(SaveFailure(kASErrFileRead, e.what()));
   }

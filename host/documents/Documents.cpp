@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +96,8 @@ void DocumentList::reload(_t_PDDoc& doc, const std::string& path)
   try {
     readDocument(doc, path);
   } catch (SaveFailure&) {
+    throw;
+  } catch (std::bad_alloc&) {
     throw;
   } catch (std::exception& e) {
     throw SaveFailure(kASErrDocDamaged, path + " cannot be read back: " + e.what());

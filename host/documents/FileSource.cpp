@@ -37,6 +37,12 @@ FileSource::FileSource(const std::string& path) : name_(path), block_(kBlockSize
     fail(name_, "open");
 }
 
+FileSource::FileSource(int fd, const std::string& name, qpdf_offset_t length,
+                       const std::string* appended)
+    : name_(name), fd_(fd), block_(kBlockSize), length_(length), appended_(appended)
+{
+}
+
 FileSource::~FileSource()
 {
   ::close(fd_);
@@ -44,10 +50,19 @@ FileSource::~FileSource()
 
 const char* FileSource::bytesAt(qpdf_offset_t offset, size_t* available)
 {
+  if (length_ >= 0 && offset >= length_) {
+    size_t into = static_cast<size_t>(offset - length_);
+    size_t size = appended_ != nullptr ? appended_->size() : 0;
+    *available = into < size ? size - into : 0;
+    return *available > 0 ? appended_->data() + into : nullptr;
+  }
   if (offset < blockStart_ || offset >= blockStart_ + static_cast<qpdf_offset_t>(blockLength_)) {
     ssize_t got;
     do {
-      got = ::pread(fd_, block_.data(), block_.size(), offset);
+      size_t wanted = block_.size();
+      if (length_ >= 0)
+        wanted = std::min<size_t>(wanted, static_cast<size_t>(length_ - offset));
+      got = ::pread(fd_, block_.data(), wanted, offset);
     } while (got < 0 && errno == EINTR);
     if (got < 0)
       fail(name_, "read");
@@ -81,6 +96,8 @@ void FileSource::seek(qpdf_offset_t offset, int whence)
   qpdf_offset_t base = 0;
   if (whence == SEEK_CUR) {
     base = position_;
+  } else if (whence == SEEK_END && length_ >= 0) {
+    base = length_ + static_cast<qpdf_offset_t>(appended_ != nullptr ? appended_->size() : 0);
   } else if (whence == SEEK_END) {
     struct stat info {};
     if (::fstat(fd_, &info) != 0)

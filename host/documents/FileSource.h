@@ -16,6 +16,9 @@ class FileSource : public InputSource {
   // Opens the file for reading; throws QPDFSystemError naming it when it cannot, and
   // std::runtime_error when it is not a regular file.
   explicit FileSource(const std::string& path);
+  // The first `length` bytes of an open file followed by `appended` (borrowed; it outlives the
+  // source): a file as it will be once those bytes are written. Takes the descriptor.
+  FileSource(int fd, const std::string& name, qpdf_offset_t length, const std::string* appended);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -39,6 +42,8 @@ class FileSource : public InputSource {
   qpdf_offset_t blockStart_ = 0;
   std::vector<char> block_;
   size_t blockLength_ = 0;
+  qpdf_offset_t length_ = -1;               // the file's own bytes taken; -1: all of them
+  const std::string* appended_ = nullptr;  // what follows them
 };
 
 }  // namespace pdfhost

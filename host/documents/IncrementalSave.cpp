@@ -1,67 +1,80 @@
 #include "IncrementalSave.h"
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <vector>
+
+#include "FileSource.h"
 
 namespace pdfhost {
 
 namespace {
 
-// Closes a descriptor on every path.
-class FileDescriptor {
+// qpdf's test of a header: "%PDF-" and a version of digits, a dot and digits. A header that
+// fails it is passed over for the next one.
+class HeaderFinder : public InputSource::Finder {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor()
+  explicit HeaderFinder(InputSource& source) : source_(source) {}
+  bool check() override
   {
-    if (fd_ >= 0)
-      ::close(fd_);
+    qpdf_offset_t at = source_.tell();
+    char line[64] = {};
+    source_.read(line, sizeof line - 1);
+    source_.seek(at, SEEK_SET);
+    const char* p = line + 5;
+    std::string version;
+    auto digits = [&] {
+      while (std::isdigit(static_cast<unsigned char>(*p)))
+        version += *p++;
+    };
+    if (!std::isdigit(static_cast<unsigned char>(*p)))
+      return false;
+    digits();
+    if (*p != '.' || !std::isdigit(static_cast<unsigned char>(p[1])))
+      return false;
+    version += *p++;
+    digits();
+    offset_ = at;
+    version_ = version;
+    return true;
   }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now, so that a failing close is seen; returns false when it failed.
-  bool close()
-  {
-    int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
+  qpdf_offset_t offset() const { return offset_; }
+  const std::string& version() const { return version_; }
 
  private:
-  int fd_;
+  InputSource& source_;
+  qpdf_offset_t offset_ = 0;
+  std::string version_;
 };
 
-std::string readAt(int fd, off_t offset, std::size_t length)
+// Where qpdf's frame begins: the file's offsets count from its header, and qpdf reads past bytes
+// before it. qpdf keeps the offset to itself, so its own search (the first header within 1024
+// bytes, through its InputSource) is run again here, and the version found must be the one qpdf
+// read; the update is then read back by qpdf before it is written (checkReadsBack).
+off_t headerOffset(QPDF& pdf, int fd, const std::string& path, off_t length)
 {
-  std::string bytes(length, '\0');
-  ssize_t got = ::pread(fd, bytes.data(), length, offset);
-  bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return bytes;
-}
-
-// Where "%PDF-" begins: the file's offsets count from there, as qpdf reads them, when bytes come
-// before it (within the first 1024, the most a reader looks at).
-off_t headerOffset(int fd)
-{
-  std::string start = readAt(fd, 0, 1024);
-  std::size_t at = start.find("%PDF-");
-  return at == std::string::npos ? 0 : static_cast<off_t>(at);
+  FileSource source(::dup(fd), path, length, nullptr);
+  HeaderFinder finder(source);
+  if (!source.findFirst("%PDF-", 0, 1024, finder) || finder.version() != pdf.getPDFVersion())
+    throw SaveFailure(kASErrDocDamaged, path + ": the header qpdf read is not found again");
+  return static_cast<off_t>(finder.offset());
 }
 
 // The offset the file's last startxref names, counted from the header at `header`.
-off_t previousCrossReference(int fd, off_t size, off_t header)
+off_t previousCrossReference(const UpdateWriter& file, off_t size, off_t header)
 {
   const off_t tailLength = std::min<off_t>(size, 4096);
-  std::string tail = readAt(fd, size - tailLength, static_cast<std::size_t>(tailLength));
+  std::string tail = file.read(size - tailLength, static_cast<std::size_t>(tailLength));
   std::size_t at = tail.rfind("startxref");
   if (at == std::string::npos)
     throw SaveFailure(kASErrDocDamaged, "no startxref at the end of the file");
@@ -118,66 +131,56 @@ std::string trailerEntries(QPDF& pdf, int size, QPDFObjectHandle root, off_t pre
   return entries;
 }
 
-void writeAll(int fd, off_t at, const std::string& bytes)
+// The file as it will be with the update, read by qpdf as any reader will read it: every object
+// the update names, and the original /Info, resolve without a warning. Throws SaveFailure.
+void checkReadsBack(int fd, const std::string& path, off_t length, const std::string& update,
+                    QPDFObjGen metadata, std::size_t packetSize)
 {
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = ::pwrite(fd, bytes.data() + written, bytes.size() - written,
-                         at + static_cast<off_t>(written));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      throw SaveFailure(errorForErrno(errno, kASErrFileWrite), std::strerror(errno));
-    }
-    written += static_cast<std::size_t>(n);
+  QPDF after;
+  after.setSuppressWarnings(true);
+  std::string problem;
+  try {
+    after.processInputSource(std::make_shared<FileSource>(::dup(fd), path, length, &update));
+    QPDFObjectHandle stream = after.getRoot().getKey("/Metadata");
+    QPDFObjectHandle info = after.getTrailer().getKey("/Info");
+    if (!stream.isStream() || stream.getObjGen() != metadata ||
+        !stream.getDict().getKey("/Length").isInteger() ||
+        stream.getDict().getKey("/Length").getUIntValue() != packetSize)
+      problem = "the metadata stream is not where the update puts it";
+    else if (!info.isNull() && !info.isDictionary())
+      problem = "/Info is not a dictionary";
+  } catch (std::bad_alloc&) {
+    throw;
+  } catch (std::exception& e) {
+    problem = e.what();
   }
+  if (problem.empty() && after.anyWarnings())
+    problem = after.getWarnings().front().what();
+  if (!problem.empty())
+    throw SaveFailure(kASErrDocDamaged, path + ": qpdf would not read the update: " + problem);
 }
 
 }  // namespace
 
-FileIdentity FileIdentity::of(const std::string& path)
-{
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0)
-    throw SaveFailure(errorForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
-  FileIdentity identity;
-  identity.device = info.st_dev;
-  identity.inode = info.st_ino;
-  identity.size = info.st_size;
-  identity.modified = info.st_mtim;
-  return identity;
-}
-
-bool FileIdentity::operator==(const FileIdentity& other) const
-{
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
-void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity& identity,
+bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity& identity,
                           const std::string& packet)
 {
   if (pdf.isEncrypted())
     throw SaveFailure(kASErrDocEncrypted, "encrypted documents are not changed");
-  if (!(FileIdentity::of(path) == identity))
-    throw SaveFailure(kASErrFileChanged, path + " changed since it was opened");
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-    throw SaveFailure(kASErrFilePermission, path + " is read-only");
-
-  FileDescriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (file.get() < 0)
-    throw SaveFailure(errorForErrno(errno, kASErrFileOpen), path + ": " + std::strerror(errno));
-  const off_t originalSize = identity.size;
+  // Locked and checked before anything is read from the file: it holds still from here on.
+  UpdateWriter file(path, identity);
+  const off_t originalSize = file.contentLength();
   // Every offset read or written is counted from the header, as the file's own are.
-  const off_t header = headerOffset(file.get());
-  const off_t previous = previousCrossReference(file.get(), originalSize, header);
-  const bool tableKind = readAt(file.get(), header + previous, 4) == "xref";
+  const off_t header = headerOffset(pdf, file.descriptor(), path, originalSize);
+  const off_t previous = previousCrossReference(file, originalSize, header);
+  const bool tableKind = file.read(header + previous, 4) == "xref";
   const off_t end = originalSize - header;  // the end of the file, in the file's own frame
 
   // The objects to append, and the numbers they take.
   QPDFObjectHandle root = pdf.getRoot();
   QPDFObjectHandle trailer = pdf.getTrailer();
+  // The update carries /Info on: it must be what the file says it is.
+  trailer.getKey("/Info").isDictionary();
   int nextNumber = trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt()
                                                        : 0;
   // The file's own cross-reference, not getObjectCount(), which reads every object.
@@ -194,19 +197,25 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   std::string text = catalog.unparse();
   text = text.substr(0, text.rfind(">>")) + "/Metadata " + std::to_string(number) + " 0 R >>";
   objects.push_back({root.getObjectID(), root.getGeneration(), text});
+  const QPDFObjGen metadata(number, 0);
+  // Whatever qpdf had to repair, at the open or in what this save read, is left as it is.
+  if (pdf.anyWarnings())
+    throw SaveFailure(kASErrDocRepaired, path + " had to be repaired to be read");
   std::sort(objects.begin(), objects.end(),
             [](const AppendedObject& a, const AppendedObject& b) { return a.number < b.number; });
 
   // The update, laid out from the file's end.
   std::string update;
-  std::string last = readAt(file.get(), originalSize - 1, 1);
+  std::string last = file.read(originalSize - 1, 1);
   if (last != "\n" && last != "\r")
     update += "\n";
   std::map<int, std::pair<off_t, int>> offsets;  // number -> offset, generation
-  for (const auto& object : objects) {
+  for (auto& object : objects) {
     offsets[object.number] = {end + static_cast<off_t>(update.size()), object.generation};
-    update += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n" +
-              object.body + "\nendobj\n";
+    update += std::to_string(object.number) + " " + std::to_string(object.generation) + " obj\n";
+    update += object.body;
+    update += "\nendobj\n";
+    std::string().swap(object.body);  // a large packet is held once at a time
   }
   off_t crossReference = end + static_cast<off_t>(update.size());
   if (tableKind) {
@@ -235,20 +244,11 @@ void appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
               trailerEntries(pdf, nextNumber, root, previous) + " /Length " +
               std::to_string(rows.size()) + " >>\nstream\n" + rows + "\nendstream\nendobj\n";
   }
-  update += "startxref\n" + std::to_string(static_cast<long long>(crossReference)) + "\n%%EOF\n";
 
-  try {
-    writeAll(file.get(), originalSize, update);
-    if (::fsync(file.get()) != 0)
-      throw SaveFailure(errorForErrno(errno, kASErrFileWrite), std::strerror(errno));
-  } catch (SaveFailure&) {
-    // Cut back to the original bytes: a half-written update must not look like a save.
-    if (::ftruncate(file.get(), originalSize) == 0)
-      ::fsync(file.get());
-    throw;
-  }
-  if (!file.close())
-    throw SaveFailure(kASErrFileWrite, std::string("closing the file: ") + std::strerror(errno));
+  LaidOutUpdate laidOut = file.layOut(std::move(update), previous, crossReference);
+  checkReadsBack(file.descriptor(), path, originalSize, laidOut.bytes, metadata, packet.size());
+  file.append(laidOut);
+  return file.foundUnfinishedUpdate();
 }
 
 }  // namespace pdfhost

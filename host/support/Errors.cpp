@@ -99,6 +99,7 @@ void ExceptionFrames::raise(ASErrorCode error, const std::string& detail)
   bool toPlugin = !frames_.empty() && frames_.back().plugin && frames_.back().restore != nullptr;
   if (observer_)
     observer_(error, toPlugin);
+  raiseInFlight_ = toPlugin;
   if (toPlugin)
     frames_.back().restore(frames_.back().record);  // throws to the plug-in's handler
   // No plug-in frame, or a restore procedure that returned: the host's frame takes it.

@@ -46,6 +46,15 @@ class ExceptionFrames {
   // Never returns.
   [[noreturn]] void raise(ASErrorCode error, const std::string& detail = "");
   ASErrorCode lastError() const { return lastError_; }
+  // Whether the exception now unwinding was thrown by a plug-in frame's restore procedure, on its
+  // way to the plug-in's handler; reading it clears it. A host call clears it as it begins.
+  bool takeRaiseInFlight()
+  {
+    bool was = raiseInFlight_;
+    raiseInFlight_ = false;
+    return was;
+  }
+  void beginCall() { raiseInFlight_ = false; }
   // The detail the last raise came with, when it was of this code; empty otherwise.
   std::string detailOf(ASErrorCode error) const
   {
@@ -74,6 +83,7 @@ class ExceptionFrames {
   std::vector<Frame> frames_;
   ASErrorCode lastError_ = kASErrNone;
   std::string lastDetail_;
+  bool raiseInFlight_ = false;
   RaiseObserver observer_;
 };
 

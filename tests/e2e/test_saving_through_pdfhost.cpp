@@ -40,8 +40,8 @@ std::string ticketFields(const std::string& prefix)
 
 // A complete ticket under the prefix `prefix` declared in single quotes (as exiftool writes
 // it), AdsML under "ads" in double quotes, and two other schemas; `deep` elements nested in one
-// of them.
-std::string ticketPacket(const std::string& prefix, int deep)
+// of them, and `megabytes` of text in another.
+std::string ticketPacket(const std::string& prefix, int deep, int megabytes)
 {
   std::string nested;
   for (int i = 0; i < deep; ++i)
@@ -61,6 +61,8 @@ std::string ticketPacket(const std::string& prefix, int deep)
          "    xmlns:oth='http://example.com/other/1.0/'>\n"
          "   <dc:format>application/pdf</dc:format><oth:keep>kept value</oth:keep>\n" +
          (deep > 0 ? "   <oth:deep>" + nested + "</oth:deep>\n" : "") +
+         (megabytes > 0 ? "   <oth:bulk>" + std::string(megabytes << 20, 'b') + "</oth:bulk>\n"
+                        : "") +
          "  </rdf:Description>\n"
          " </rdf:RDF>\n"
          "</x:xmpmeta>\n"
@@ -79,8 +81,23 @@ const Producer kProducers[] = {
     {"qpdf", "qpdf --empty --pages IN -- OUT"},
 };
 
-enum class Layout { AsMade, ObjectStreams, Linearized, BrokenXref };
-enum class During { Nothing, Append, Remove };
+enum class Layout {
+  AsMade,
+  ObjectStreams,
+  Linearized,
+  BrokenXref,
+  HeaderAt1021,        // 1021 bytes before the header; qpdf counts offsets from it
+  AfterInvalidHeader,  // "%PDF-x" on the line before the header
+  InfoEntryOff,        // the cross-reference entry of /Info is off; nothing at the open reads it
+};
+enum class During {
+  Nothing,
+  Append,
+  Remove,
+  AnotherHostSaving,   // a second pdfhost saves the file and is held back at its first write
+  KilledWhileWriting,  // a first save was killed part of the way through its update
+  OutOfMemory,         // the address space is limited to a little more than the dialog needs
+};
 
 struct SavingCase {
   const char* what;
@@ -89,6 +106,7 @@ struct SavingCase {
   const char* named;  // the file as pdfhost is given it, from the test's folder (@DIR@: its path)
   mode_t mode;
   int deep;           // elements nested in the packet
+  int megabytes;      // of other text in the packet
   During during;      // what another program does while the dialog is open
   const char* alert;  // null: saved incrementally; else the refusal's text
 };
@@ -97,29 +115,42 @@ const char* const kNoPermission = "You do not have permission to access the file
 const char* const kChanged =
     "The file was changed or replaced by another program since it was opened.";
 const char* const kNotFound = "The file could not be found.";
+const char* const kNoMemory = "Out of memory.";
 const char* const kMetadata = "The document's metadata could not be read or written.";
 const char* const kRepaired =
     "The file had to be repaired to be read, so it is left as it is. Save a repaired copy of it "
     "with another program and open that.";
 
 const SavingCase kCases[] = {
-    {"relative path", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, During::Nothing, nullptr},
-    {"'..' in a relative path", "ghostscript", Layout::AsMade, "sub/../doc.pdf", 0644, 0,
+    {"relative path", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, 0, During::Nothing, nullptr},
+    {"'..' in a relative path", "ghostscript", Layout::AsMade, "sub/../doc.pdf", 0644, 0, 0,
      During::Nothing, nullptr},
-    {"symlink", "qpdf", Layout::AsMade, "link.pdf", 0644, 0, During::Nothing, nullptr},
+    {"symlink", "qpdf", Layout::AsMade, "link.pdf", 0644, 0, 0, During::Nothing, nullptr},
     {"object streams, '..' and '//' in an absolute path", "cairo", Layout::ObjectStreams,
-     "@DIR@//sub/../doc.pdf", 0644, 0, During::Nothing, nullptr},
-    {"linearized", "ghostscript", Layout::Linearized, "./doc.pdf", 0644, 0, During::Nothing,
+     "@DIR@//sub/../doc.pdf", 0644, 0, 0, During::Nothing, nullptr},
+    {"linearized", "ghostscript", Layout::Linearized, "./doc.pdf", 0644, 0, 0, During::Nothing,
      nullptr},
-    {"read-only", "hand-written", Layout::AsMade, "doc.pdf", 0444, 0, During::Nothing,
+    {"read-only", "hand-written", Layout::AsMade, "doc.pdf", 0444, 0, 0, During::Nothing,
      kNoPermission},
-    {"changed on disk", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, During::Append, kChanged},
-    {"deleted", "qpdf", Layout::AsMade, "sub/../doc.pdf", 0644, 0, During::Remove,
+    {"changed on disk", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, 0, During::Append, kChanged},
+    {"deleted", "qpdf", Layout::AsMade, "sub/../doc.pdf", 0644, 0, 0, During::Remove,
      kNotFound},
-    {"nested 100,000 deep", "hand-written", Layout::AsMade, "doc.pdf", 0644, 100000,
+    {"nested 100,000 deep", "hand-written", Layout::AsMade, "doc.pdf", 0644, 100000, 0,
      During::Nothing, kMetadata},
-    {"repaired when read", "hand-written", Layout::BrokenXref, "doc.pdf", 0644, 0,
+    {"repaired when read", "hand-written", Layout::BrokenXref, "doc.pdf", 0644, 0, 0,
      During::Nothing, kRepaired},
+    {"header at 1021", "ghostscript", Layout::HeaderAt1021, "doc.pdf", 0644, 0, 0,
+     During::Nothing, nullptr},
+    {"after an invalid header", "cairo", Layout::AfterInvalidHeader, "doc.pdf", 0644, 0, 0,
+     During::Nothing, nullptr},
+    {"Info entry off", "hand-written", Layout::InfoEntryOff, "doc.pdf", 0644, 0, 0,
+     During::Nothing, kRepaired},
+    {"two hosts saving at once", "qpdf", Layout::ObjectStreams, "doc.pdf", 0644, 0, 0,
+     During::AnotherHostSaving, kChanged},
+    {"killed while writing", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, 3,
+     During::KilledWhileWriting, nullptr},
+    {"out of memory", "hand-written", Layout::AsMade, "doc.pdf", 0644, 0, 30,
+     During::OutOfMemory, kNoMemory},
 };
 
 void PrintTo(const SavingCase& c, std::ostream* out)
@@ -161,7 +192,8 @@ class SavingThroughPdfhost : public ::testing::TestWithParam<SavingCase> {
     ASSERT_EQ(status, 0) << made << ": " << out;
     // The ticket loader rewrites a prefix of the document's own only in packets of up to 32,000
     // bytes: a larger one carries the ticket under "tvp".
-    writeFile(dir_ + "/ticket.xmp", ticketPacket(c.deep > 0 ? "tvp" : "tkt", c.deep));
+    bool large = c.deep > 0 || c.megabytes > 0;
+    writeFile(dir_ + "/ticket.xmp", ticketPacket(large ? "tvp" : "tkt", c.deep, c.megabytes));
     out = shell("exiftool -q '-XMP<=" + dir_ + "/ticket.xmp' " + dir_ + "/made.pdf -o " + dir_ +
                     "/tagged.pdf",
                 &status);
@@ -189,21 +221,72 @@ class SavingThroughPdfhost : public ::testing::TestWithParam<SavingCase> {
         writeFile(doc, bytes);
         break;
       }
+      case Layout::HeaderAt1021:
+        writeFile(doc, std::string(1020, '%') + "\n" + readFile(tagged));
+        break;
+      case Layout::AfterInvalidHeader:
+        writeFile(doc, "%PDF-x\n" + readFile(tagged));
+        break;
+      case Layout::InfoEntryOff: {
+        // The row of the cross-reference table that qpdf says holds /Info, one byte further on.
+        std::string info = shell("qpdf --show-object=trailer " + tagged);
+        std::size_t at = info.find("/Info ");
+        ASSERT_NE(at, std::string::npos) << info;
+        std::string number = info.substr(at + 6, info.find(' ', at + 6) - at - 6);
+        std::string xref = shell("qpdf --show-xref " + tagged);
+        at = xref.find("\n" + number + "/0: uncompressed; offset = ");
+        ASSERT_NE(at, std::string::npos) << xref;
+        long long offset = std::atoll(xref.c_str() + xref.find("= ", at) + 2);
+        char row[32];
+        std::snprintf(row, sizeof row, "%010lld 00000 n", offset);
+        std::string bytes = readFile(tagged);
+        at = bytes.rfind(row);
+        ASSERT_NE(at, std::string::npos) << row;
+        std::snprintf(row, sizeof row, "%010lld", offset + 1);
+        bytes.replace(at, 10, row);
+        writeFile(doc, bytes);
+        break;
+      }
     }
+    if (c.layout != Layout::BrokenXref && c.layout != Layout::InfoEntryOff)
+      ASSERT_EQ(shell("qpdf --check " + doc + " | grep -c WARNING"), "0\n") << "read as it is";
     ASSERT_EQ(::symlink("doc.pdf", (dir_ + "/link.pdf").c_str()), 0);
     ASSERT_EQ(::chmod(doc.c_str(), c.mode), 0);
   }
 
-  // pdfhost run on the file with the given answers, one dialog per step; its standard error.
+  // The command that runs pdfhost (or `program` in its place) on the file with the given answers,
+  // one dialog per step; its log is `who`.log in the test's folder.
+  std::string hostCommand(const std::string& named, const std::string& answers,
+                          const std::vector<std::string>& steps, const std::string& who = "",
+                          const std::string& program = TVP_PDFHOST)
+  {
+    writeFile(dir_ + "/" + who + "answers", answers);
+    std::string command = std::string(TVP_RUN_DIALOG) + " " + dir_ + " " + program + " " +
+                          TVP_PLUGIN_DIR + " " + dir_ + "/" + who + "answers " + dir_ + "/" + who +
+                          "log " + named;
+    for (const auto& step : steps)
+      command += " '" + step + "'";
+    return command;
+  }
+
+  // pdfhost run as hostCommand says; its standard error.
   std::string runHost(const std::string& named, const std::string& answers,
                       const std::vector<std::string>& steps, int* status)
   {
-    writeFile(dir_ + "/answers", answers);
-    std::string command = std::string(TVP_RUN_DIALOG) + " " + dir_ + " " + TVP_PDFHOST + " " +
-                          TVP_PLUGIN_DIR + " " + dir_ + "/answers " + dir_ + "/log " + named;
-    for (const auto& step : steps)
-      command += " '" + step + "'";
-    return shell(command, status);
+    return shell(hostCommand(named, answers, steps), status);
+  }
+
+  // A program that runs pdfhost under strace with `injection` on its pwrite64 calls (the save's
+  // writes, and nobody else's), tracing them to the file "trace" and keeping strace's process id
+  // in "strace.pid".
+  std::string traced(const std::string& injection)
+  {
+    std::string program = dir_ + "/traced-pdfhost";
+    writeFile(program, "#!/bin/sh\necho $$ > " + dir_ + "/strace.pid\nexec strace -o " + dir_ +
+                           "/trace -e trace=pwrite64 -e inject=pwrite64:" + injection + " " +
+                           TVP_PDFHOST + " \"$@\"\n");
+    ::chmod(program.c_str(), 0755);
+    return program;
   }
 
   std::string dir_;
@@ -227,6 +310,16 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
 
     int status = -1;
     std::string err;
+    if (c.during == During::KilledWhileWriting) {
+      // Killed at its third write: the update's pending tail and its first megabyte are written.
+      shell(hostCommand(named, "", {"press alt+s"}, "killed", traced("signal=SIGKILL:when=3")));
+      ASSERT_NE(readFile(dir_ + "/trace").find("killed by SIGKILL"), std::string::npos);
+      std::string check = shell("qpdf --check " + doc);
+      EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
+      EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+      EXPECT_EQ(shell("pdfinfo -meta " + doc).find("GWG-v1_AD"), std::string::npos)
+          << "the original ticket";
+    }
     if (c.alert == nullptr) {
       err = runHost(named, "save " + dir_ + "/export.xml\nyes\n",
                     {"press alt+s", "press alt+e; press alt+c"}, &status);
@@ -234,7 +327,28 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
       std::string during = c.during == During::Append   ? "echo \"% another program was here\" >> doc.pdf; "
                            : c.during == During::Remove ? "rm doc.pdf; "
                                                         : "";
-      err = runHost(named, "ok\nyes\n", {during + "press alt+s; press alt+c"}, &status);
+      if (c.during == During::AnotherHostSaving) {
+        // The other host saves first and stops at its second write, holding the file.
+        shell("(" + hostCommand(named, "", {"press alt+s"}, "first", traced("signal=SIGSTOP:when=2")) +
+              "; echo $? > " + dir_ + "/first.status) >/dev/null 2>&1 &");
+        during = "for i in $(seq 600); do grep -q \"stopped by SIGSTOP\" trace && break; sleep 0.1; "
+                 "done; ";
+      }
+      std::string after;
+      if (c.during == During::OutOfMemory) {
+        // pdfhost (the child of the process run-dialog.sh calls $host) gets a little more
+        // address space than the open dialog takes, and enough again once the save has failed.
+        std::string limit = dir_ + "/limit";
+        writeFile(limit, "#!/bin/sh\np=$(tr -d \" \" < /proc/$1/task/$1/children)\n"
+                         "[ \"$2\" = off ] && exec prlimit --pid $p --as=unlimited:\n"
+                         "size=$(awk '/^VmSize/ {print $2}' /proc/$p/status)\n"
+                         "exec prlimit --pid $p --as=$((size * 1024 + $2 * 1048576)):\n");
+        ::chmod(limit.c_str(), 0755);
+        during = limit + " $host 48; ";
+        after = "for i in $(seq 600); do grep -q \"^alert: \" log && break; sleep 0.1; done; " +
+                limit + " $host off; ";
+      }
+      err = runHost(named, "ok\nyes\n", {during + "press alt+s; " + after + "press alt+c"}, &status);
     }
     std::string log = readFile(dir_ + "/log");
     EXPECT_EQ(status, 0) << log;
@@ -243,6 +357,23 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
     EXPECT_EQ(testfiles::countOf(log, "question: "), 1) << "only the quit question: " << log;
 
     struct stat info {};
+    if (c.during == During::AnotherHostSaving) {
+      shell("p=$(cat " + dir_ + "/strace.pid); kill -CONT $(cat /proc/$p/task/$p/children); "
+            "for i in $(seq 600); do [ -s " + dir_ + "/first.status ] && break; sleep 0.1; done");
+      std::string first = readFile(dir_ + "/firstlog");
+      EXPECT_EQ(readFile(dir_ + "/first.status"), "0\n") << first;
+      EXPECT_NE(first.find("document saved incrementally: "), std::string::npos) << first;
+      EXPECT_NE(log.find(std::string("alert: ") + c.alert), std::string::npos) << log;
+      EXPECT_EQ(log.find("document saved"), std::string::npos) << log;
+      std::string saved = readFile(doc);
+      EXPECT_EQ(saved.compare(0, original.size(), original), 0) << "the original is a prefix";
+      EXPECT_EQ(testfiles::countOf(saved.substr(original.size()), "%%EOF"), 1) << "one update";
+      std::string check = shell("qpdf --check " + doc);
+      EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
+      EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+      EXPECT_NE(shell("pdfinfo -meta " + doc).find("GWG-v1_AD"), std::string::npos);
+      return;
+    }
     if (c.alert != nullptr) {
       EXPECT_NE(log.find(std::string("alert: ") + c.alert), std::string::npos) << log;
       EXPECT_EQ(log.find("document saved"), std::string::npos) << log;
@@ -256,6 +387,8 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
       }
       return;
     }
+    if (c.during == During::KilledWhileWriting)
+      EXPECT_NE(log.find("an unfinished save was cut off first: "), std::string::npos) << log;
 
     EXPECT_NE(log.find("document saved incrementally: "), std::string::npos) << log;
     std::string saved = readFile(doc);
@@ -263,8 +396,9 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
     EXPECT_EQ(saved.compare(0, original.size(), original), 0) << "the original is a prefix";
     ASSERT_EQ(::lstat((dir_ + "/link.pdf").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
-    EXPECT_NE(shell("qpdf --check " + doc).find("No syntax or stream encoding errors"),
-              std::string::npos);
+    std::string check = shell("qpdf --check " + doc);
+    EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
 
     std::string packet = shell("pdfinfo -meta " + doc);
     EXPECT_NE(packet.find("xmlns:tvp=\"" + kTicketUri + "\""), std::string::npos) << packet;
@@ -274,8 +408,10 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
         << "a property the save does not set survives, under the caller's prefix";
     EXPECT_NE(packet.find("<dc:format>application/pdf</dc:format>"), std::string::npos);
     EXPECT_NE(packet.find("kept value</"), std::string::npos);
-    EXPECT_EQ(shell("exiftool -s -s -s -XMP-tvp:client -XMP-tvp:jobid " + doc),
-              "Mediahaus M\xC3\xBCnchen\nJ-1\n");
+    // exiftool reads only files whose header is their first byte.
+    if (c.layout != Layout::HeaderAt1021 && c.layout != Layout::AfterInvalidHeader)
+      EXPECT_EQ(shell("exiftool -s -s -s -XMP-tvp:client -XMP-tvp:jobid " + doc),
+                "Mediahaus M\xC3\xBCnchen\nJ-1\n");
 
     std::string exported = readFile(dir_ + "/export.xml");
     EXPECT_EQ(testfiles::countOf(exported, "\r\n   tvp:"), 24) << exported;

@@ -323,6 +323,47 @@ TEST_F(IncrementalSave, AWriteThatFailsHalfWayIsCutBack)
   EXPECT_EQ(readFile(path_), original) << "cut back to the original bytes";
 }
 
+struct HeaderCase {
+  const char* what;
+  std::string before;  // bytes before the header; qpdf counts the file's offsets from its header
+  bool objectStreams;
+};
+
+TEST_F(IncrementalSave, OffsetsCountFromTheHeaderQpdfReads)
+{
+  const HeaderCase cases[] = {
+      {"at 0, table", "", false},
+      {"at 0, object streams", "", true},
+      {"at 100, table", std::string(99, 'x') + "\n", false},
+      {"at 100, object streams", std::string(99, 'x') + "\n", true},
+      {"at 1021, table", std::string(1020, 'x') + "\n", false},
+      {"at 1021, object streams", std::string(1020, 'x') + "\n", true},
+      {"after an invalid header, table", "%PDF-x\n", false},
+      {"after an invalid header, object streams", "%PDF-1x\n", true},
+  };
+  std::string made = path_ + ".made.pdf";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    shell(std::string("qpdf ") + (c.objectStreams ? "--object-streams=generate " : "") +
+          TVP_SAMPLE_PDF + " " + made);
+    writeFile(path_, c.before + readFile(made));
+    ASSERT_EQ(shell("qpdf --check " + path_ + " | grep -ci warning"), "0\n") << "read as it is";
+    std::string original = readFile(path_);
+    std::string packet = setXmpProperty(readMetadata(path_), kTvp, "tvp", "jobid", c.what);
+    try {
+      saveInto(path_, packet);
+    } catch (SaveFailure& refused) {
+      EXPECT_EQ(readFile(path_), original) << "refused, byte-identical: " << refused.what();
+      continue;
+    }
+    std::string check = shell("qpdf --check " + path_);
+    EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+    EXPECT_EQ(readMetadata(path_), packet);
+  }
+  std::remove(made.c_str());
+}
+
 TEST_F(IncrementalSave, EncryptedDocumentsAreNotChanged)
 {
   std::string locked = path_ + ".locked.pdf";

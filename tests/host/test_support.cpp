@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "../support/TestFiles.h"
@@ -276,4 +279,68 @@ TEST(ScriptedUi, FileDialogsTakeTheirVerbAndPath)
   EXPECT_EQ(ui.chooseFileToSave(request), std::nullopt) << "an open answer does not save";
   EXPECT_EQ(ui.chooseFileToSave(request), std::nullopt) << "no path";
   EXPECT_EQ(ui.chooseFileToOpen(request), std::nullopt) << "answers used up";
+}
+
+// The plug-in's side of a frame: a raise reaches its handler as this, with the host's code.
+struct PluginUnwind {
+  ASErrorCode code;
+};
+
+void throwToPluginHandler(void*)
+{
+  throw PluginUnwind{Host::get().frames.lastError()};
+}
+
+// What a table call raises into the plug-in's frame; kASErrNone when it returned.
+template <typename Call>
+ASErrorCode raisedBy(Call call)
+{
+  Host& host = Host::get();
+  host.tables.Core.ASPushExceptionFrame(nullptr, throwToPluginHandler);
+  ASErrorCode code = kASErrNone;
+  try {
+    call();
+  } catch (PluginUnwind& unwind) {
+    code = unwind.code;
+  }
+  host.tables.Core.ASPopExceptionFrame();
+  return code;
+}
+
+TEST(HostCallTrap, NoCppExceptionCrossesAHostCallIntoThePlugin)
+{
+  Host& host = Host::get();
+  host.reset();
+  // The atom table full: the call's own std::length_error is raised as the general error. The
+  // table lives as long as the host, so it is given back as it was.
+  AtomTable atoms = host.atoms;
+  for (int i = 0; host.atoms.intern("trap " + std::to_string(i)) != 0xFFFE; ++i) {
+  }
+  EXPECT_EQ(raisedBy([&] { host.tables.Core.ASAtomFromString("one more"); }), kASErrGeneral);
+  EXPECT_EQ(raisedBy([&] { host.tables.Core.ASRaise(kASErrFileRead); }), kASErrFileRead)
+      << "a raise itself passes through";
+  host.atoms = std::move(atoms);
+  host.reset();
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than a limit allows";
+#else
+  // Too little memory to copy a text: the memory error.
+  std::string large(64 << 20, 'm');
+  ASText text = host.tables.ASExtra.ASTextNew();
+  long size = 0;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmSize:", 0) == 0)
+      size = std::stol(line.substr(7)) * 1024;
+  struct rlimit saved {};
+  ::getrlimit(RLIMIT_AS, &saved);
+  struct rlimit limited = saved;
+  limited.rlim_cur = static_cast<rlim_t>(size + (32 << 20));
+  ::setrlimit(RLIMIT_AS, &limited);
+  ASErrorCode code = raisedBy([&] { host.tables.ASExtra.ASTextSetEncoded(text, large.c_str(), 0); });
+  ::setrlimit(RLIMIT_AS, &saved);
+  EXPECT_EQ(code, kASErrNoMemory);
+  host.tables.ASExtra.ASTextDestroy(text);
+  host.reset();
+#endif
 }

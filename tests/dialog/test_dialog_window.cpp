@@ -554,7 +554,9 @@ TEST_F(DialogTest, FiftyRunsGrowTheHostByLessThanOneMegabyte)
     for (int run = 0; run < 5; ++run) runCommand(script);
     const long before = residentKilobytes();
     for (int run = 0; run < 50; ++run) runCommand(script);
-    EXPECT_LT(residentKilobytes() - before, 1024);
+    // Half the megabyte allowed: runs that left their window events queued (16 KB each) stayed
+    // under a full one.
+    EXPECT_LT(residentKilobytes() - before, 512);
   }
   std::filesystem::remove(copy);
 }

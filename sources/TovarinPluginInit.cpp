@@ -1,7 +1,6 @@
 // Tovarin Ad Ticket plug-in: handshake, menu installation, unload, and the host conventions.
 #include "TovarinPluginInit.h"
 
-#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/log.h>
@@ -184,24 +183,7 @@ bool BringToolkitUp()
   return true;
 }
 
-// The display answers the run's windows (mapped, exposed, destroyed) with events that wait in
-// the process until a loop reads them. A dialog closed before it read any, in a host that runs
-// commands back to back, would leave them behind run after run (about 16 KB each): they are
-// read here, and those of windows now gone are dropped.
-void DrainWindowEvents()
-{
-  GdkDisplay* display = gdk_display_get_default();
-  if (display == nullptr)
-    return;
-  gdk_display_sync(display);
-  while (GdkEvent* event = gdk_display_get_event(display)) {
-    gtk_main_do_event(event);
-    gdk_event_free(event);
-  }
-}
-
-// Takes down, in this order, the host window, the dialog, the hidden frame and the toolkit, and
-// reads what the display still had to say about them.
+// Takes down, in this order, the host window, the dialog, the hidden frame and the toolkit.
 void EndCommandRun(AVWindow hostWindow, TVPTabDialog* dialog)
 {
   if (hostWindow != nullptr)
@@ -218,7 +200,6 @@ void EndCommandRun(AVWindow hostWindow, TVPTabDialog* dialog)
     wxUninitialize();
     myMainFrame = nullptr;
   }
-  DrainWindowEvents();
   gCommandRunning = false;
 }
 

@@ -80,11 +80,7 @@ class PrintSource {
     ReadRefusal refusal = ReadRefusal::kNone;
     int fd = openRegularFile(doc.path, &refusal);
     struct stat info {};
-    const FileIdentity& read = doc.identity;
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_dev == read.device &&
-        info.st_ino == read.inode && info.st_size == read.size &&
-        info.st_mtim.tv_sec == read.modified.tv_sec &&
-        info.st_mtim.tv_nsec == read.modified.tv_nsec) {
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && FileIdentity::of(info) == doc.identity) {
       descriptor_ = fd;
       return true;
     }

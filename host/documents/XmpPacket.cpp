@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "XmpTree.h"
+#include "support/Texts.h"
 
 namespace pdfhost {
 
@@ -193,25 +194,12 @@ bool isPlainName(const std::string& name)
 bool isXmlText(const std::string& text)
 {
   for (std::size_t i = 0; i < text.size();) {
-    auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80         ? 1
-                         : (c >> 5) == 6  ? 2
-                         : (c >> 4) == 14 ? 3
-                         : (c >> 3) == 30 ? 4
-                                          : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    unsigned long code = length == 1 ? c : c & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    static const unsigned long kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    char32_t code = 0;
+    if (!readUtf8Character(text, i, code)) return false;
     bool character = code == 0x9 || code == 0xA || code == 0xD ||
                      (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD) ||
-                     (code >= 0x10000 && code <= 0x10FFFF);
-    if (code < kLeast[length] || !character) return false;
-    i += length;
+                     code >= 0x10000;
+    if (!character) return false;
   }
   return true;
 }

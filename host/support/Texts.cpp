@@ -81,12 +81,22 @@ std::pair<std::size_t, std::size_t> longestPath(const std::string& text)
 
 }  // namespace
 
-std::size_t utf8SequenceLength(const std::string& text, std::size_t at)
+bool readUtf8Character(const std::string& text, std::size_t& at, char32_t& character)
 {
   std::size_t next = at;
   char32_t c = decodeUtf8(text, next);
   // A bad sequence decodes as U+FFFD over one byte; U+FFFD itself takes three.
-  return c == 0xFFFD && next == at + 1 ? 0 : next - at;
+  if (c == 0xFFFD && next == at + 1) return false;
+  character = c;
+  at = next;
+  return true;
+}
+
+std::size_t utf8SequenceLength(const std::string& text, std::size_t at)
+{
+  std::size_t next = at;
+  char32_t character = 0;
+  return readUtf8Character(text, next, character) ? next - at : 0;
 }
 
 std::string fitText(const std::string& text, std::size_t limit)

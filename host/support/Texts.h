@@ -25,6 +25,9 @@ std::string toUtf8(const std::string& bytes, ASHostEncoding encoding);
 // UTF-8 to bytes in an encoding; a character the encoding lacks becomes '?'.
 std::string fromUtf8(const std::string& utf8, ASHostEncoding encoding);
 
+// Reads the valid UTF-8 character at byte `at` and moves past it; false, with nothing moved, when
+// no valid sequence (shortest form, no surrogate, at most U+10FFFF) starts there.
+bool readUtf8Character(const std::string& text, std::size_t& at, char32_t& character);
 // The length of the valid UTF-8 sequence that starts at byte `at`, or 0 when there is none.
 std::size_t utf8SequenceLength(const std::string& text, std::size_t at);
 // A text shortened to at most `limit` bytes, never inside a UTF-8 character: a long path in it

@@ -618,8 +618,6 @@ TEST_F(PacketsSaved, EveryShapeOfPacketSavesWithNothingButTheTicketChanged)
        {ticket("jobid", "J-2")}, kASErrMetadata, {}, {}},
       {"nested as deep as exempi takes", plain(packetOf("", deepest)), {ticket("jobid", "J-2")},
        kASErrNone, {newJob}, {}},
-      {"nested as deep as exempi takes", plain(packetOf("", deepest)), {ticket("jobid", "J-2")},
-       kASErrNone, {newJob}, {}},
       {"nested 100,000 deep", plain(packetOf("", tooDeep)), {ticket("jobid", "J-2")},
        kASErrMetadata, {}, {}},
       {"a value XML cannot hold", plain(packetOf("", common)), {ticket("jobid", "a\x01")},

@@ -33,6 +33,7 @@ add_library(pdfhost_core STATIC
   host/documents/Documents.cpp
   host/documents/FileErrors.cpp
   host/documents/IncrementalSave.cpp
+  host/documents/ReadWarnings.cpp
   host/documents/UpdateWriter.cpp
   host/documents/OpenFiles.cpp
   host/documents/ReplaceFile.cpp

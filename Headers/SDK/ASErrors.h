@@ -29,6 +29,7 @@ enum {
   kASErrMetadata = 0x40020004,
   kASErrDocRepaired = 0x40020005,  // the file had to be repaired to be read: not changed in place
   kASErrMetadataUnreadable = 0x40020006,  // the metadata stream cannot be decoded: never replaced
+  kASErrDocAmbiguous = 0x40020007,  // the catalog a save rewrites may be read differently by readers
   kASErrFontNotFound = 0x40030001,
   kASErrPageContent = 0x40030002,
 };

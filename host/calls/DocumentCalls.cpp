@@ -9,6 +9,7 @@
 
 #include "calls/CallSupport.h"
 #include "documents/IncrementalSave.h"
+#include "documents/ReadWarnings.h"
 #include "documents/ReplaceFile.h"
 #include "documents/SharedFolder.h"
 #include "documents/WholePdf.h"
@@ -98,6 +99,30 @@ void requireReadableMetadata(const _t_PDDoc& document)
   host().frames.raise(kASErrMetadataUnreadable);
 }
 
+// The catalog entry that refuses a save in place, in the user's words.
+std::string catalogConflictDetail(const _t_PDDoc& document)
+{
+  return "The entry is " + document.catalogConflict + ".";
+}
+
+// A document read from a file whose state makes a save in place impossible refuses a change of
+// its metadata at the first property call, before anything else is asked of the user.
+void requireSavableInPlace(const _t_PDDoc& document)
+{
+  if (document.path.empty())
+    return;
+  ASErrorCode refusal = document.pdf->isEncrypted()             ? kASErrDocEncrypted
+                        : document.damaged                       ? kASErrDocRepaired
+                        : !document.catalogConflict.empty()      ? kASErrDocAmbiguous
+                                                                 : kASErrNone;
+  if (refusal == kASErrNone)
+    return;
+  host().log.write("metadata refused: " + document.path + " cannot be saved in place: " +
+                   errorText(refusal));
+  host().frames.raise(refusal,
+                      refusal == kASErrDocAmbiguous ? catalogConflictDetail(document) : "");
+}
+
 // The document's packet as it stands: the property calls made since it was read or set, written
 // out once. A packet that cannot be written raises the metadata alert; the calls stay applied.
 const std::optional<std::string>& currentMetadata(_t_PDDoc& document)
@@ -156,6 +181,7 @@ void PDDocSetXAPMetadataProperty(PDDoc doc, ASText namespaceUri, ASText prefix, 
   _t_PDDoc& document = documentOf(doc);
   XmpProperty property{textOf(namespaceUri), textOf(prefix), textOf(name), textOf(value)};
   requireReadableMetadata(document);
+  requireSavableInPlace(document);
   // The packet is read at the first call; each call is applied as it is made, so one that
   // cannot be raises here and the calls before it stay applied.
   try {
@@ -198,8 +224,13 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
   bool cutBack = false;
   try {
     if (incremental) {
-      if (document.damaged || document.pdf->anyWarnings())
+      if (document.damaged || hadToRepair(*document.pdf))
         throw SaveFailure(kASErrDocRepaired, document.path + " was repaired when it was read");
+      if (!document.catalogConflict.empty())
+        throw SaveFailure(kASErrDocAmbiguous,
+                          document.path + ": the catalog names " + document.catalogConflict +
+                              " twice, not alike",
+                          catalogConflictDetail(document));
       // The update checks itself that the file is still the one read; with nothing to write,
       // the save still refuses a file that changed or went away.
       if (document.metadataChanged)

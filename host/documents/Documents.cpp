@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include "FileSource.h"
+#include "ReadWarnings.h"
+#include "support/Errors.h"
 #include "content/Pages.h"
 
 // Pages handed out for the document outlive it only as orphans.
@@ -61,7 +63,20 @@ void readDocument(_t_PDDoc& doc, const std::string& path)
   FileIdentity identity = FileIdentity::of(known);
   pdf->processInputSource(std::make_shared<FileSource>(known));
   // Told before the metadata is read: a metadata stream that does not decode is not a repair.
-  doc.damaged = pdf->anyWarnings();
+  // The catalog is read first, so that what qpdf makes of it is told with the file.
+  pdf->getRoot();
+  doc.damaged = hadToRepair(*pdf);
+  doc.catalogConflict.clear();
+  if (!doc.damaged && !pdf->isEncrypted()) {
+    try {
+      doc.catalogConflict = conflictingCatalogKey(*pdf, known);
+    } catch (std::bad_alloc&) {
+      throw;
+    } catch (std::exception&) {
+      // qpdf read a catalog that is not where the file says: it repaired the file.
+      doc.damaged = true;
+    }
+  }
   doc.metadata = readMetadata(*pdf, &doc.metadataUnreadable);
   doc.editing.reset();
   doc.metadataWrittenByHost = false;
@@ -106,6 +121,18 @@ void DocumentList::reload(_t_PDDoc& doc, const std::string& path)
 
 AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
 {
+  // Anywhere in the open, whatever reported it: the host's memory error, not a word on the file.
+  try {
+    return openFile(path, failure);
+  } catch (std::bad_alloc&) {
+    if (failure != nullptr)
+      failure->message = path + ": " + errorText(kASErrNoMemory);
+    return nullptr;
+  }
+}
+
+AVDoc DocumentList::openFile(const std::string& path, OpenFailure* failure)
+{
   auto fail = [&](const std::string& why) -> AVDoc {
     if (failure != nullptr)
       failure->message = path + ": " + why;
@@ -142,6 +169,8 @@ AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
     if (e.getErrorCode() == qpdf_e_password)
       return fail("is protected by a password and cannot be opened");
     return fail(std::string("not a PDF file (") + e.getMessageDetail() + ")");
+  } catch (std::bad_alloc&) {
+    throw;
   } catch (std::exception& e) {
     return fail(std::string("not a PDF file (") + e.what() + ")");
   }

@@ -34,6 +34,9 @@ struct _t_PDDoc {
   // and that the file is unchanged.
   pdfhost::FileIdentity identity;
   bool damaged = false;            // qpdf had to repair the file to read it
+  // How a save in place would change what some readers see: the catalog, which the save writes
+  // anew, names this key twice (see conflictingCatalogKey); empty when it does not.
+  std::string catalogConflict;
   bool made = false;               // made by PDDocCreate, not read from a file
   ~_t_PDDoc();
 };
@@ -54,7 +57,8 @@ struct OpenFailure {
 class DocumentList {
  public:
   // Opens a PDF file as the new active document. On failure nothing is added and the reason is
-  // returned; nothing is written to the file either way.
+  // returned (the host's memory error when memory ran out); nothing is written to the file
+  // either way.
   AVDoc open(const std::string& path, OpenFailure* failure);
   // Reads a document's file again after a save to `path`, which becomes its file. Throws
   // SaveFailure when the saved file cannot be read back.
@@ -90,6 +94,8 @@ class DocumentList {
   std::vector<AVDoc> all() const;
 
  private:
+  AVDoc openFile(const std::string& path, OpenFailure* failure);
+
   std::vector<std::unique_ptr<_t_AVDoc>> docs_;
   std::vector<std::unique_ptr<_t_AVDoc>> hidden_;
   std::vector<std::unique_ptr<_t_PDDoc>> withoutView_;

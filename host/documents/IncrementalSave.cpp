@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "FileSource.h"
+#include "ReadWarnings.h"
 
 namespace pdfhost {
 
@@ -154,7 +155,7 @@ void checkReadsBack(int fd, const std::string& path, off_t length, const std::st
   } catch (std::exception& e) {
     problem = e.what();
   }
-  if (problem.empty() && after.anyWarnings())
+  if (problem.empty() && hadToRepair(after))
     problem = after.getWarnings().front().what();
   if (!problem.empty())
     throw SaveFailure(kASErrDocDamaged, path + ": qpdf would not read the update: " + problem);
@@ -199,7 +200,7 @@ bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   objects.push_back({root.getObjectID(), root.getGeneration(), text});
   const QPDFObjGen metadata(number, 0);
   // Whatever qpdf had to repair, at the open or in what this save read, is left as it is.
-  if (pdf.anyWarnings())
+  if (hadToRepair(pdf))
     throw SaveFailure(kASErrDocRepaired, path + " had to be repaired to be read");
   std::sort(objects.begin(), objects.end(),
             [](const AppendedObject& a, const AppendedObject& b) { return a.number < b.number; });

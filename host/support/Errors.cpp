@@ -43,6 +43,10 @@ const ErrorTextRow kErrorTexts[] = {
     {kASErrMetadataUnreadable,
      "The document's metadata cannot be read, so it is left as it is and the document is not "
      "saved."},
+    {kASErrDocAmbiguous,
+     "The document's catalog, which a save writes anew, names an entry twice in a way that PDF "
+     "readers may read differently, so the file is left as it is. Save a corrected copy of it with "
+     "another program and open that."},
     {kASErrFontNotFound, "The font could not be found."},
     {kASErrPageContent, "The page content could not be changed."},
 };

@@ -683,3 +683,96 @@ TEST_F(PacketsSaved, AFailingCallRaisesAtTheCallAndTheCallsBeforeItStayApplied)
   Host::get().documents.closeAll();
   EXPECT_EQ(readFile(path), readFile(TVP_SAMPLE_PDF)) << "nothing saved";
 }
+
+// A dictionary that names a key twice: qpdf warns and keeps the last value. The save refuses only
+// where readers may read what it writes differently, and says so at the first property call.
+struct DuplicatedKeyCase {
+  const char* what;
+  std::string catalogMore;  // entries added to the catalog
+  std::string pageMore;     // entries added to the page
+  std::string info;         // the /Info dictionary; none when empty
+  ASErrorCode refused;
+};
+
+TEST_F(PacketsSaved, DuplicatedKeysRefuseOnlyWhereReadersMayReadTheSaveDifferently)
+{
+  const std::string intent = "<< /Type /OutputIntent /S /GTS_PDFX /OutputConditionIdentifier "
+                             "(FOGRA39) /Info (Coated) >>";
+  const DuplicatedKeyCase cases[] = {
+      {"the catalog names /OutputIntents inline and by reference, /Lang twice alike",
+       " /OutputIntents [" + intent + "] /Lang (en-GB) /OutputIntents 6 0 R /Lang (en-GB)", "",
+       "", kASErrNone},
+      {"/Info names /Title twice, as hyperref and \\pdfinfo write it", "", "",
+       "<< /Title (From hyperref) /Author (Renee) /Title (From pdfinfo) >>", kASErrNone},
+      {"a page's fonts name /F1 twice", "",
+       " /Resources << /Font << /F1 7 0 R /F1 7 0 R >> >>", "", kASErrNone},
+      {"the catalog names /Lang twice, not alike", " /Lang (en-GB) /Lang (de-DE)", "", "",
+       kASErrDocAmbiguous},
+      {"a direct value of the catalog names a key twice",
+       " /ViewerPreferences << /DisplayDocTitle true /DisplayDocTitle false >>", "", "",
+       kASErrDocAmbiguous},
+  };
+  const std::string& path = path_;
+  const std::string packet = packetOf("", "");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string pdf = tickettest::pdfOfObjects(
+        {"<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R" + c.catalogMore + " >>",
+         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842]" + c.pageMore + " >>",
+         "<< /Type /Metadata /Subtype /XML /Length " + std::to_string(packet.size()) +
+             " >>\nstream\n" + packet + "\nendstream",
+         c.info.empty() ? "null" : c.info, "[" + intent + "]",
+         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"},
+        c.info.empty() ? "" : " /Info 5 0 R");
+    writeFile(path, pdf);
+    std::string check = shell("qpdf --check " + path + " 2>&1");
+    ASSERT_NE(check.find("duplicated key"), std::string::npos) << check;
+    ASSERT_EQ(check.find("reconstruct"), std::string::npos) << check;
+    // exiftool keeps a key's first value where qpdf keeps its last: readers do read it apart.
+    std::string infoBefore = shell("exiftool -q -q -s -s -s -PDF:Title -PDF:Author " + path);
+    OpenFailure failure;
+    AVDoc view = Host::get().documents.open(path, &failure);
+    ASSERT_NE(view, nullptr) << failure.message;
+    PDDoc doc = view->pdDoc.get();
+    EXPECT_EQ(saveAsTheDialogDoes(doc, {ticket("jobid", "J-7"), ticket("client", "Mediahaus")}),
+              c.refused);
+    if (c.refused != kASErrNone) {
+      ASText now = pdfhost::calls::PDDocGetXAPMetadata(doc);
+      EXPECT_EQ(exempiValue(now->utf8, kTvp, "jobid"), "<none>") << "refused at the first call";
+      pdfhost::calls::ASTextDestroy(now);
+      Host::get().documents.closeAll();
+      EXPECT_EQ(readFile(path), pdf) << "byte-identical";
+      EXPECT_NE(logText().find("catalog"), std::string::npos) << logText();
+      continue;
+    }
+    Host::get().documents.closeAll();
+    std::string saved = readFile(path);
+    EXPECT_EQ(saved.compare(0, pdf.size(), pdf), 0) << "the original bytes are a prefix";
+    // qpdf finds nothing it did not find before: each warning after the save was there before.
+    std::string after = shell("qpdf --check " + path + " 2>&1");
+    EXPECT_EQ(after.find("ERROR"), std::string::npos) << after;
+    std::istringstream lines(after);
+    for (std::string line; std::getline(lines, line);)
+      if (line.find("WARNING") != std::string::npos)
+        EXPECT_NE(check.find(line), std::string::npos) << "a new warning: " << line;
+    EXPECT_EQ(shell("exiftool -q -q -s -s -s -XMP-tvp:jobid -XMP-tvp:client " + path),
+              "J-7\nMediahaus\n");
+    QPDF read;
+    read.setSuppressWarnings(true);
+    read.processFile(path.c_str());
+    EXPECT_EQ(read.getRoot().getKey("/Pages").getKey("/Count").getIntValue(), 1);
+    if (!c.catalogMore.empty()) {
+      EXPECT_EQ(read.getRoot().getKey("/Lang").getUTF8Value(), "en-GB");
+      EXPECT_EQ(read.getRoot().getKey("/OutputIntents").getArrayItem(0).getKey("/Info")
+                    .getUTF8Value(), "Coated");
+    }
+    if (!c.info.empty()) {
+      EXPECT_EQ(infoBefore, "From hyperref\nRenee\n");
+      EXPECT_EQ(shell("exiftool -q -q -s -s -s -PDF:Title -PDF:Author " + path), infoBefore)
+          << "/Info is left as every reader read it";
+      EXPECT_EQ(read.getTrailer().getKey("/Info").getKey("/Title").getUTF8Value(),
+                "From pdfinfo");
+    }
+  }
+}

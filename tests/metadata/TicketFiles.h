@@ -17,6 +17,29 @@ using testfiles::readFile;
 using testfiles::shell;
 using testfiles::writeFile;
 
+// A PDF of the given objects, numbered from 1, with a cross-reference table; its trailer names
+// object 1 as /Root and holds `trailer` besides.
+inline std::string pdfOfObjects(const std::vector<std::string>& objects,
+                                const std::string& trailer = "")
+{
+  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t offset : offsets) {
+    char row[32];
+    std::snprintf(row, sizeof row, "%010zu 00000 n \n", offset);
+    pdf += row;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" + trailer +
+         " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
 // A one-page PDF with a cross-reference table and, unless there is no `xmp`, a metadata stream
 // (its bytes encoded as `filter` says; the page's metadata too when `shared`).
 inline std::string minimalPdf(const std::optional<std::string>& xmp,
@@ -32,22 +55,7 @@ inline std::string minimalPdf(const std::optional<std::string>& xmp,
   if (xmp)
     objects.push_back("<< /Type /Metadata /Subtype /XML" + filter + " /Length " +
                       std::to_string(xmp->size()) + " >>\nstream\n" + *xmp + "\nendstream");
-  std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(pdf.size());
-    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  std::size_t xref = pdf.size();
-  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t offset : offsets) {
-    char row[32];
-    std::snprintf(row, sizeof row, "%010zu 00000 n \n", offset);
-    pdf += row;
-  }
-  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  return pdf;
+  return pdfOfObjects(objects);
 }
 
 struct Property {

@@ -11,9 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -21,6 +24,7 @@
 #include "calls/CallSupport.h"
 #include "documents/FileSource.h"
 #include "support/Texts.h"
+#include "../metadata/TicketFiles.h"
 
 using namespace pdfhost;
 using namespace pdfhost::calls;
@@ -405,6 +409,80 @@ TEST_F(Hostile, ProtectedAndUnreadableFilesAreToldForWhatTheyAre)
   ::close(channel[0]);
   ::waitpid(child, nullptr, 0);
   EXPECT_EQ(message, unreadable + ": cannot be read (Permission denied)");
+}
+
+// Opened in a child whose address space is limited to what it holds now and `megabytes` more (or
+// less: some of what it holds is reserved, not used);
+// what the open said, "opened", or "ended" when the child did not end normally.
+std::string openWithLittleMemory(const std::string& file, long megabytes)
+{
+  int channel[2];
+  if (::pipe(channel) != 0)
+    return "no pipe";
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    long size = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmSize:", 0) == 0)
+        size = std::stol(line.substr(7)) * 1024;
+    struct rlimit limited {};
+    ::getrlimit(RLIMIT_AS, &limited);
+    limited.rlim_cur = static_cast<rlim_t>(size + (megabytes << 20));
+    ::setrlimit(RLIMIT_AS, &limited);
+    OpenFailure failure;
+    std::string said =
+        Host::get().documents.open(file, &failure) != nullptr ? "opened" : failure.message;
+    (void)!::write(channel[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string said;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+    said.append(buffer, static_cast<std::size_t>(n));
+  ::close(channel[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "ended";
+}
+
+TEST_F(Hostile, OutOfMemoryAnywhereInAnOpenIsTheHostsMemoryError)
+{
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than a limit allows";
+#else
+  // Many objects and a large packet: memory is taken all along the open.
+  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>",
+                                      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>"};
+  std::string packet = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + std::string(12 << 20, ' ') +
+                       "</x:xmpmeta>";
+  objects.push_back("<< /Type /Metadata /Subtype /XML /Length " + std::to_string(packet.size()) +
+                    " >>\nstream\n" + packet + "\nendstream");
+  for (int i = 0; i < 20000; ++i)
+    objects.push_back("<< /Filler " + std::to_string(i) + " >>");
+  std::string file = path("large.pdf");
+  writeFile(file, tickettest::pdfOfObjects(objects));
+  std::vector<std::string>().swap(objects);
+  std::string().swap(packet);
+  ::malloc_trim(0);  // what the child starts with is what it holds
+  // From a limit at which the open cannot begin to one at which it ends: out of memory at any
+  // point between is the host's memory error, never a crash or a word on the file.
+  int outOfMemory = 0;
+  std::string said;
+  for (long megabytes = -48; megabytes <= 64; ++megabytes) {
+    SCOPED_TRACE(megabytes);
+    said = openWithLittleMemory(file, megabytes);
+    if (said == file + ": Out of memory.")
+      ++outOfMemory;
+    else
+      EXPECT_EQ(said, "opened");
+  }
+  EXPECT_GT(outOfMemory, 0) << "the sweep reached into the open";
+  EXPECT_EQ(said, "opened") << "and past it";
+#endif
 }
 
 // EXPORT TARGETS

@@ -47,7 +47,7 @@ set(TVP_OWN_DISPLAY ${CMAKE_SOURCE_DIR}/tests/dialog/with-own-display.sh)
 # an Xvfb of its own and worked by keyboard.
 add_executable(test_pdfhost tests/e2e/test_pdfhost.cpp tests/e2e/test_saving_through_pdfhost.cpp)
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
-target_link_libraries(test_pdfhost PRIVATE GTest::gtest_main PkgConfig::EXPAT)
+target_link_libraries(test_pdfhost PRIVATE GTest::gtest_main PkgConfig::EXPAT PkgConfig::QPDF)
 target_compile_definitions(test_pdfhost PRIVATE
   TVP_PDFHOST="$<TARGET_FILE:pdfhost>"
   TVP_PLUGIN_DIR="${TVP_PLUGIN_DIR}"

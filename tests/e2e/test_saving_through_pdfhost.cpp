@@ -102,6 +102,7 @@ enum class During {
   OutOfMemory,         // the address space is limited to a little more than the dialog needs
   AnotherHostSavingWithoutLocks,  // as AnotherHostSaving, every lock call of both failing ENOLCK
   PowerCut,            // the save's writes recorded, then replayed cut short onto copies
+  OpeningFailsAfterTheSave,  // every later opening of the file fails EMFILE; then Save again
 };
 
 struct SavingCase {
@@ -159,6 +160,8 @@ const SavingCase kCases[] = {
     {"two hosts saving at once without locks", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, 0,
      During::AnotherHostSavingWithoutLocks, kChanged},
     {"power cut", "ghostscript", Layout::AsMade, "doc.pdf", 0644, 0, 0, During::PowerCut, nullptr},
+    {"the file cannot be opened after the save", "qpdf", Layout::AsMade, "doc.pdf", 0644, 0, 0,
+     During::OpeningFailsAfterTheSave, nullptr},
 };
 
 void PrintTo(const SavingCase& c, std::ostream* out)
@@ -401,6 +404,14 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
                               {"press alt+s", "press alt+e; press alt+c"}, "",
                               traced("", "recorded", "-xx -s 100000000 -e trace=pwrite64,"
                                                      "ftruncate,fsync,fdatasync")),
+                  &status);
+    } else if (c.alert == nullptr && c.during == During::OpeningFailsAfterTheSave) {
+      // The file is opened by its absolute path to be read, then to be written; any opening of
+      // it after that (to read it back) fails as with too many open files: the save happened.
+      err = shell(hostCommand(named, "save " + dir_ + "/export.xml\nyes\n",
+                              {"press alt+s", "press alt+e; press alt+c"}, "",
+                              traced("", "emfile", "-P " + dir_ + "/doc.pdf -e trace=openat "
+                                                   "-e inject=openat:error=EMFILE:when=3+")),
                   &status);
     } else if (c.alert == nullptr) {
       err = runHost(named, "save " + dir_ + "/export.xml\nyes\n",

@@ -3,7 +3,8 @@
 // text), then its Save: one metadata call per property (24 tvp, the AdsML ones, the GWG
 // destination), the packet handed back, an incremental save. Prints, from its own clock, the
 // seconds each step took, and the process's peak memory: "open S read S save S peak KIB" (see
-// save-benchmark.sh).
+// save-benchmark.sh). An optional VALUE is what every property is set to, so that two saves
+// can be told apart.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -14,10 +15,11 @@
 
 int main(int argc, char** argv)
 {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: ticket_save_bench FILE.pdf\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: ticket_save_bench FILE.pdf [VALUE]\n");
     return 2;
   }
+  const char* written = argc == 3 ? argv[2] : "benchmark value";
   using Clock = std::chrono::steady_clock;
   auto seconds = [](Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
@@ -57,15 +59,15 @@ int main(int argc, char** argv)
         "theme", "contact", "phone", "email", "bleed", "brand", "fax", "destination", "remarks",
         "bwcolour", "fullcolour", "spotcolour", "fixedsize", "mmwidth", "cwidth", "height"};
     for (const char* name : kTvp)
-      set("http://ns.tovarin.com/tvp/adticket/1.0/", "tvp", name, "benchmark value");
+      set("http://ns.tovarin.com/tvp/adticket/1.0/", "tvp", name, written);
     static const char* const kAds[] = {
         "Profile", "PrimaryMaterialsID", "SellerPlacementID", "BuyerName", "CreatorName",
         "PrepressName", "AdvertiserName", "FirstPublication", "Publication", "ProductDescription",
         "PrepressContact", "PrepressTelephone", "PrepressEmail", "Bleed", "AdvertisedProduct",
         "PrepressFax", "Remarks", "Color", "ColorDescription", "PrintFixedArea"};
     for (const char* name : kAds)
-      set("http://adsml.org/xmlns/", "adsml-at", name, "benchmark value");
-    set("http://www.gwg.org/jt/xmlns/", "gwg-at", "Destination", "benchmark value");
+      set("http://adsml.org/xmlns/", "adsml-at", name, written);
+    set("http://www.gwg.org/jt/xmlns/", "gwg-at", "Destination", written);
     ASText packet = host.tables.PDMetadata.PDDocGetXAPMetadata(doc);
     host.tables.PDMetadata.PDDocSetXAPMetadata(doc, packet);
     extra.ASTextDestroy(packet);

@@ -221,7 +221,7 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
   // refusal that leaves the file as it is; never a new file.
   bool incremental = (flags & PDSaveFull) == 0 && DocumentList::isDocumentFile(document, target);
   const std::optional<std::string>& metadata = currentMetadata(document);
-  bool cutBack = false;
+  AppendedUpdate appended;
   try {
     if (incremental) {
       if (document.damaged || hadToRepair(*document.pdf))
@@ -234,7 +234,7 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
       // The update checks itself that the file is still the one read; with nothing to write,
       // the save still refuses a file that changed or went away.
       if (document.metadataChanged)
-        cutBack = appendMetadataUpdate(*document.pdf, document.path, document.identity,
+        appended = appendMetadataUpdate(*document.pdf, document.path, document.identity,
                                        metadata.value_or(""));
       else if (!(FileIdentity::of(document.path) == document.identity))
         throw SaveFailure(kASErrFileChanged, document.path + " changed since it was opened");
@@ -242,9 +242,15 @@ void PDDocSave(PDDoc doc, PDSaveFlags flags, ASPathName path, ASFileSys /*fileSy
     } else {
       saveWhole(document, target);
     }
-    if (cutBack)
+    if (appended.cutBack)
       host().log.write("an unfinished save was cut off first: " + target);
-    host().documents.reload(document, target);
+    // After an update the document is what the host holds, the file being read only for what
+    // was already there; a whole file written anew is read again.
+    if (incremental)
+      DocumentList::updated(document, document.metadataChanged ? appended.identity
+                                                               : document.identity);
+    else
+      host().documents.reload(document, target);
   } catch (SaveFailure& failure) {
     raiseSaveFailure(failure);
   } catch (std::bad_alloc&) {

@@ -119,6 +119,14 @@ void DocumentList::reload(_t_PDDoc& doc, const std::string& path)
   }
 }
 
+void DocumentList::updated(_t_PDDoc& doc, const FileIdentity& identity)
+{
+  doc.editing.reset();
+  doc.metadataWrittenByHost = false;
+  doc.metadataChanged = false;
+  doc.identity = identity;
+}
+
 AVDoc DocumentList::open(const std::string& path, OpenFailure* failure)
 {
   // Anywhere in the open, whatever reported it: the host's memory error, not a word on the file.

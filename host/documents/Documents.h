@@ -63,6 +63,10 @@ class DocumentList {
   // Reads a document's file again after a save to `path`, which becomes its file. Throws
   // SaveFailure when the saved file cannot be read back.
   void reload(_t_PDDoc& doc, const std::string& path);
+  // A document whose file an update was appended to, or left as it was: the host's own state
+  // stands for the file as it now is (`identity`), without reading it again, and a save that
+  // happened is never reported as a failure of reading it back.
+  static void updated(_t_PDDoc& doc, const FileIdentity& identity);
   // Whether a path names the document's own file: the path it is known by, or any other path to
   // the same file (device and inode), through links, `..` or a relative path.
   static bool isDocumentFile(const _t_PDDoc& doc, const std::string& path);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 
 namespace pdfhost {
@@ -43,9 +44,17 @@ FileSource::FileSource(int fd, const std::string& name, qpdf_offset_t length,
 {
 }
 
+FileSource::FileSource(const std::string& name, qpdf_offset_t length,
+                       const std::map<qpdf_offset_t, std::string>* pieces,
+                       const std::string* appended)
+    : name_(name), block_(kBlockSize, ' '), length_(length), appended_(appended), pieces_(pieces)
+{
+}
+
 FileSource::~FileSource()
 {
-  ::close(fd_);
+  if (fd_ >= 0)
+    ::close(fd_);
 }
 
 const char* FileSource::bytesAt(qpdf_offset_t offset, size_t* available)
@@ -55,6 +64,20 @@ const char* FileSource::bytesAt(qpdf_offset_t offset, size_t* available)
     size_t size = appended_ != nullptr ? appended_->size() : 0;
     *available = into < size ? size - into : 0;
     return *available > 0 ? appended_->data() + into : nullptr;
+  }
+  if (pieces_ != nullptr) {
+    auto next = pieces_->upper_bound(offset);
+    if (next != pieces_->begin()) {
+      auto piece = std::prev(next);
+      auto into = static_cast<size_t>(offset - piece->first);
+      if (into < piece->second.size()) {
+        *available = std::min(piece->second.size() - into, static_cast<size_t>(length_ - offset));
+        return piece->second.data() + into;
+      }
+    }
+    qpdf_offset_t until = next == pieces_->end() ? length_ : std::min(next->first, length_);
+    *available = std::min(block_.size(), static_cast<size_t>(until - offset));
+    return block_.data();  // spaces
   }
   if (offset < blockStart_ || offset >= blockStart_ + static_cast<qpdf_offset_t>(blockLength_)) {
     ssize_t got;

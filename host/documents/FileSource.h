@@ -6,6 +6,7 @@
 
 #include <qpdf/InputSource.hh>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ class FileSource : public InputSource {
   // The first `length` bytes of an open file followed by `appended` (borrowed; it outlives the
   // source): a file as it will be once those bytes are written. Takes the descriptor.
   FileSource(int fd, const std::string& name, qpdf_offset_t length, const std::string* appended);
+  // A sketch of a file of `length` bytes followed by `appended`: in the first `length` bytes
+  // only `pieces` (offset -> bytes; borrowed), spaces elsewhere. For reading what is appended
+  // without reading the file's own objects again.
+  FileSource(const std::string& name, qpdf_offset_t length,
+             const std::map<qpdf_offset_t, std::string>* pieces, const std::string* appended);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -44,6 +50,7 @@ class FileSource : public InputSource {
   size_t blockLength_ = 0;
   qpdf_offset_t length_ = -1;               // the file's own bytes taken; -1: all of them
   const std::string* appended_ = nullptr;  // what follows them
+  const std::map<qpdf_offset_t, std::string>* pieces_ = nullptr;  // a sketch's own bytes
 };
 
 }  // namespace pdfhost

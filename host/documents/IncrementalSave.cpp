@@ -132,24 +132,63 @@ std::string trailerEntries(QPDF& pdf, int size, QPDFObjectHandle root, off_t pre
   return entries;
 }
 
-// The file as it will be with the update, read by qpdf as any reader will read it: every object
-// the update names, and the original /Info, resolve without a warning. Throws SaveFailure.
-void checkReadsBack(int fd, const std::string& path, off_t length, const std::string& update,
-                    QPDFObjGen metadata, std::size_t packetSize)
+// The update read by qpdf as any reader will read it, without the file's own objects: a sketch
+// of the file holds its header, spaces, and at `previous` an empty section of the file's kind
+// that ends the chain there. The update's own section must be where startxref says, name exactly
+// the objects appended at their offsets, carry /Prev, /Size above every number it names, /Root,
+// /Info and /ID as they are; each object must parse at its offset as what was meant, without a
+// warning. Throws SaveFailure.
+void checkUpdate(QPDF& pdf, const std::string& path, off_t header, off_t originalSize,
+                 off_t previous, bool tableKind, const LaidOutUpdate& update,
+                 const std::map<int, std::pair<off_t, int>>& offsets,
+                 const std::string& catalog, QPDFObjGen metadata, std::size_t packetSize)
 {
+  std::map<qpdf_offset_t, std::string> pieces;
+  pieces[header] = "%PDF-" + pdf.getPDFVersion() + "\n";
+  pieces[header + previous] =
+      tableKind ? "xref\n0 1\n0000000000 65535 f \ntrailer\n<< /Size 1 >>\n"
+                : std::string("1 0 obj\n<< /Type /XRef /Size 1 /W [1 1 1] /Length 3 >>\nstream\n") +
+                      std::string(3, '\0') + "\nendstream\nendobj\n";
   QPDF after;
   after.setSuppressWarnings(true);
   std::string problem;
   try {
-    after.processInputSource(std::make_shared<FileSource>(::dup(fd), path, length, &update));
+    after.processInputSource(
+        std::make_shared<FileSource>(path, originalSize, &pieces, &update.bytes));
+    QPDFObjectHandle trailer = after.getTrailer();
+    QPDFObjectHandle original = pdf.getTrailer();
+    int highest = 0;
+    std::map<int, std::pair<off_t, int>> named;
+    for (const auto& [og, entry] : after.getXRefTable()) {
+      highest = std::max(highest, og.getObj());
+      if (entry.getType() == 1)
+        named[og.getObj()] = {static_cast<off_t>(entry.getOffset()), og.getGen()};
+    }
+    // Written text is compared as qpdf reads it back in the same sketch.
+    auto asRead = [&after](const std::string& written) {
+      // In an array: a reference on its own is not an object qpdf parses.
+      return QPDFObjectHandle::parse(&after, "[" + written + "]").getArrayItem(0).unparse();
+    };
+    auto same = [&](const char* key) {
+      return trailer.getKey(key).unparse() == asRead(original.getKey(key).unparse());
+    };
     QPDFObjectHandle stream = after.getRoot().getKey("/Metadata");
-    QPDFObjectHandle info = after.getTrailer().getKey("/Info");
-    if (!stream.isStream() || stream.getObjGen() != metadata ||
-        !stream.getDict().getKey("/Length").isInteger() ||
-        stream.getDict().getKey("/Length").getUIntValue() != packetSize)
+    if (named != offsets)
+      problem = "its cross-reference section does not name what it appends";
+    else if (!trailer.getKey("/Prev").isInteger() ||
+             trailer.getKey("/Prev").getIntValue() != previous)
+      problem = "its /Prev is not the previous section";
+    else if (!trailer.getKey("/Size").isInteger() || trailer.getKey("/Size").getIntValue() <= highest)
+      problem = "its /Size is not above every object number";
+    else if (!same("/Info") || !same("/ID"))
+      problem = "its /Info or /ID is not the file's";
+    else if (after.getRoot().getObjGen() != pdf.getRoot().getObjGen() ||
+             after.getRoot().unparseResolved() != asRead(catalog))
+      problem = "the catalog is not what the update writes";
+    else if (!stream.isStream() || stream.getObjGen() != metadata ||
+             !stream.getDict().getKey("/Length").isInteger() ||
+             stream.getDict().getKey("/Length").getUIntValue() != packetSize)
       problem = "the metadata stream is not where the update puts it";
-    else if (!info.isNull() && !info.isDictionary())
-      problem = "/Info is not a dictionary";
   } catch (std::bad_alloc&) {
     throw;
   } catch (std::exception& e) {
@@ -161,15 +200,34 @@ void checkReadsBack(int fd, const std::string& path, off_t length, const std::st
     throw SaveFailure(kASErrDocDamaged, path + ": qpdf would not read the update: " + problem);
 }
 
+// Whether the first `length` bytes read as a whole document, as the file did when the host
+// opened it: the test before an unfinished update of ours is cut off.
+bool readsAsWholeDocument(int fd, const std::string& path, off_t length)
+{
+  QPDF before;
+  before.setSuppressWarnings(true);
+  try {
+    before.processInputSource(std::make_shared<FileSource>(::dup(fd), path, length, nullptr));
+    return before.getRoot().getKey("/Pages").isDictionary() && !before.anyWarnings();
+  } catch (std::bad_alloc&) {
+    throw;
+  } catch (std::exception&) {
+    return false;
+  }
+}
+
 }  // namespace
 
-bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity& identity,
+AppendedUpdate appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity& identity,
                           const std::string& packet)
 {
   if (pdf.isEncrypted())
     throw SaveFailure(kASErrDocEncrypted, "encrypted documents are not changed");
   // Locked and checked before anything is read from the file: it holds still from here on.
   UpdateWriter file(path, identity);
+  if (file.foundUnfinishedUpdate() && !readsAsWholeDocument(file.descriptor(), path,
+                                                            file.contentLength()))
+    file.keepEveryByte();
   const off_t originalSize = file.contentLength();
   // Every offset read or written is counted from the header, as the file's own are.
   const off_t header = headerOffset(pdf, file.descriptor(), path, originalSize);
@@ -184,14 +242,19 @@ bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   trailer.getKey("/Info").isDictionary();
   int nextNumber = trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt()
                                                        : 0;
-  // The file's own cross-reference, not getObjectCount(), which reads every object.
-  std::map<QPDFObjGen, QPDFXRefEntry> crossReferenced = pdf.getXRefTable();
-  if (!crossReferenced.empty())
-    nextNumber = std::max<int>(nextNumber, crossReferenced.rbegin()->first.getObj() + 1);
+  // A number the file's cross-reference uses is passed over; looked up one by one, never by a
+  // copy of the whole cross-reference.
+  auto unused = [&pdf](int number) {
+    while (!pdf.getObjectByID(number, 0).isNull())
+      ++number;
+    return number;
+  };
+  nextNumber = unused(std::max(nextNumber, 1));
   std::vector<AppendedObject> objects;
   // Always a new stream, and a new version of the catalog pointing at it: the old stream may be
   // another object's too (a page's or an image's metadata), which keeps it as it was.
-  int number = nextNumber++;
+  int number = nextNumber;
+  nextNumber = unused(nextNumber + 1);
   objects.push_back({number, 0, metadataStreamBody(QPDFObjectHandle::newDictionary(), packet)});
   QPDFObjectHandle catalog = root.shallowCopy();
   catalog.removeKey("/Metadata");
@@ -229,7 +292,8 @@ bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
     }
     update += "trailer\n<<" + trailerEntries(pdf, nextNumber, root, previous) + " >>\n";
   } else {
-    int streamNumber = nextNumber++;
+    int streamNumber = nextNumber;
+    nextNumber = unused(nextNumber + 1);
     offsets[streamNumber] = {crossReference, 0};
     int offsetWidth = std::max(4, widthOf(static_cast<unsigned long long>(crossReference)));
     std::string rows;
@@ -247,9 +311,16 @@ bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity
   }
 
   LaidOutUpdate laidOut = file.layOut(std::move(update), previous, crossReference);
-  checkReadsBack(file.descriptor(), path, originalSize, laidOut.bytes, metadata, packet.size());
+  checkUpdate(pdf, path, header, originalSize, previous, tableKind, laidOut, offsets, text,
+              metadata, packet.size());
   file.append(laidOut);
-  return file.foundUnfinishedUpdate();
+  // What the host holds of the document follows the file: its next save's numbers and /Prev
+  // come after this update's.
+  trailer.replaceKey("/Size", QPDFObjectHandle::newInteger(nextNumber));
+  AppendedUpdate appended;
+  appended.cutBack = file.foundUnfinishedUpdate();
+  appended.identity = file.written();
+  return appended;
 }
 
 }  // namespace pdfhost

@@ -19,10 +19,17 @@ using SaveFailure = FileFailure;
 // cross-reference section covering only those objects, with /Prev, /Size, /Root and the original
 // /Info and /ID, then startxref and %%EOF. Offsets count from the header qpdf found. Refused
 // (SaveFailure, the file byte-identical): another save holds the file, the file changed, qpdf had
-// to repair it at any point, or qpdf would not read the file with the update without a warning.
+// to repair it at any point, or qpdf would not read the update as it is meant without a warning.
+// An unfinished update of ours is cut off only when the bytes before it read as a whole document.
 // A kill or a failure leaves the file as it was or with the whole update (see UpdateWriter).
-// Returns true when an update a killed save left unfinished was cut off first.
-bool appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity& identity,
+struct AppendedUpdate {
+  bool cutBack = false;    // an update a killed save left unfinished was cut off first
+  FileIdentity identity;   // the file as the update left it
+};
+
+// The trailer `pdf` holds is brought up to the update's (/Size), so that `pdf` serves the next
+// save without reading the file again.
+AppendedUpdate appendMetadataUpdate(QPDF& pdf, const std::string& path, const FileIdentity& identity,
                           const std::string& packet);
 
 }  // namespace pdfhost

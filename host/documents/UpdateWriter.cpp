@@ -1,6 +1,8 @@
 #include "UpdateWriter.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,8 +50,24 @@ void writeAt(int fd, const char* bytes, std::size_t count, off_t at, const std::
   }
 }
 
+// The offset the last startxref within the first `length` bytes names; -1 when there is none.
+long long lastStartxref(const UpdateWriter& file, off_t length)
+{
+  const off_t look = std::min<off_t>(length, 1024);
+  std::string tail = file.read(length - look, static_cast<std::size_t>(look));
+  std::size_t at = tail.rfind("startxref");
+  if (at == std::string::npos)
+    return -1;
+  const char* number = tail.c_str() + at + 9;
+  char* end = nullptr;
+  long long offset = std::strtoll(number, &end, 10);
+  return end == number ? -1 : offset;
+}
+
 // Where the file's own bytes end when it ends in the pending tail of an update a kill left
-// unfinished: only a tail exactly as this writer makes it counts. `size` otherwise.
+// unfinished: only a tail exactly as this writer makes it, whose startxref names the section the
+// first N bytes end with (so that the bytes after N are unreachable from any cross-reference), is
+// taken for one. `size` otherwise.
 off_t ownContentLength(const UpdateWriter& file, off_t size)
 {
   const off_t look = std::min<off_t>(size, 160);
@@ -64,7 +82,21 @@ off_t ownContentLength(const UpdateWriter& file, off_t size)
   long long previous = std::strtoll(tail.c_str() + xref + 10, nullptr, 10);
   if (length <= 0 || length >= size || tail.substr(mark) != pendingTail(length, previous))
     return size;
+  if (lastStartxref(file, static_cast<off_t>(length)) != previous)
+    return size;
   return static_cast<off_t>(length);
+}
+
+// Where a file system gives no locks, a file beside the document stands for the lock: made only
+// when there is none (O_EXCL, which NFS, SMB and FUSE keep), removed when the save ends.
+std::string lockFileFor(const std::string& path)
+{
+  char resolved[PATH_MAX];
+  std::string real = ::realpath(path.c_str(), resolved) != nullptr ? resolved : path;
+  std::size_t slash = real.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : real.substr(0, slash);
+  std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
+  return folder + "/." + name + ".pdfhost-saving";
 }
 
 }  // namespace
@@ -110,9 +142,9 @@ UpdateWriter::UpdateWriter(const std::string& path, const FileIdentity& identity
     if (::fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
       if (errno == EAGAIN || errno == EACCES)
         throw FileFailure(kASErrFileChanged, path + " is being saved by another program");
-      // A file system without locks is written unguarded, as before locks.
       if (errno != ENOLCK && errno != EINVAL && errno != ENOSYS)
         failWith(errno, kASErrFileOpen, path);
+      takeLockFile();
     }
     // From here on no writer that locks can change the file; checked on what is written.
     struct stat held {};
@@ -126,9 +158,37 @@ UpdateWriter::UpdateWriter(const std::string& path, const FileIdentity& identity
     size_ = held.st_size;
     contentLength_ = ownContentLength(*this, size_);
   } catch (...) {
+    releaseLockFile();
     ::close(fd_);
     throw;
   }
+}
+
+void UpdateWriter::takeLockFile()
+{
+  std::string name = lockFileFor(path_);
+  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == EEXIST)
+    throw FileFailure(kASErrFileChanged, path_ + " is being saved by another program (" + name +
+                                             " exists)",
+                      "If no other program is saving it, a save was cut off: delete " + name +
+                          " and save again.");
+  if (fd < 0)
+    failWith(errno, kASErrFileOpen, name + " (the file system has no locks)");
+  ::close(fd);
+  lockFile_ = name;
+}
+
+void UpdateWriter::releaseLockFile()
+{
+  if (!lockFile_.empty())
+    ::unlink(lockFile_.c_str());
+  lockFile_.clear();
+}
+
+void UpdateWriter::keepEveryByte()
+{
+  contentLength_ = size_;
 }
 
 std::string UpdateWriter::read(off_t offset, std::size_t length) const
@@ -141,6 +201,7 @@ std::string UpdateWriter::read(off_t offset, std::size_t length) const
 
 UpdateWriter::~UpdateWriter()
 {
+  releaseLockFile();
   if (fd_ >= 0) ::close(fd_);  // and with it the lock
 }
 
@@ -170,6 +231,9 @@ void UpdateWriter::append(const LaidOutUpdate& update)
     const off_t tailAt = contentLength_ + static_cast<off_t>(update.tailAt);
     // The file keeps ending in a tail that names its own last section, whatever is cut short.
     writeAt(fd_, update.pendingTail.data(), update.pendingTail.size(), tailAt, path_);
+    // On disk before any byte of the body: a power cut then leaves the file longer, ending in
+    // a tail that names its own last section, never ending inside the body.
+    if (::fsync(fd_) != 0) failWith(errno, kASErrFileWrite, path_);
     writeAt(fd_, update.bytes.data(), update.tailAt, contentLength_, path_);
     if (::fsync(fd_) != 0) failWith(errno, kASErrFileWrite, path_);
     const std::string& tail = update.bytes;
@@ -179,6 +243,9 @@ void UpdateWriter::append(const LaidOutUpdate& update)
     cutBack();
     throw;
   }
+  // Saved: what follows is no reason to cut it back.
+  struct stat now {};
+  if (::fstat(fd_, &now) == 0) written_ = FileIdentity::of(now);
 }
 
 void UpdateWriter::cutBack()

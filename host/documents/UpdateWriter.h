@@ -40,6 +40,8 @@ class UpdateWriter {
   // descriptor, that the file is still as `identity` says, that `path` still names it, and that
   // it may be written. Throws FileFailure: kASErrFileChanged when another save holds the lock or
   // the file changed; the file is not touched either way. The lock lasts until destruction.
+  // Where the file system gives no locks (NFS without a lock daemon, some FUSE and SMB mounts),
+  // a lock file beside the document, made with O_EXCL, takes the lock's place.
   UpdateWriter(const std::string& path, const FileIdentity& identity);
   ~UpdateWriter();
   UpdateWriter(const UpdateWriter&) = delete;
@@ -52,23 +54,32 @@ class UpdateWriter {
   // (its bytes are unreachable from any cross-reference and are cut when the update is written).
   off_t contentLength() const { return contentLength_; }
   bool foundUnfinishedUpdate() const { return contentLength_ != size_; }
+  // For a caller that finds that the bytes before an unfinished update's do not read as a whole
+  // document: nothing is cut, and the update goes after the file's last byte.
+  void keepEveryByte();
 
   // Lays out `body` (the objects and the cross-reference section, in the file's frame, starting
   // at contentLength()) with the tail that names `crossReference` as the last section; until the
   // update is whole the file's tail names `previous`, the section the file ends with now.
   LaidOutUpdate layOut(std::string body, off_t previous, off_t crossReference) const;
   // Appends the update at contentLength(): first the pending tail at the update's end, so that
-  // the file keeps reading as before; then the body, flushed to disk; then the final tail in one
+  // the file keeps reading as before, flushed to disk; then the body, flushed to disk; then the final tail in one
   // write within one page, which makes the update count, flushed again. Cuts an unfinished update
   // of ours first. Throws FileFailure with the file cut back to contentLength().
   void append(const LaidOutUpdate& update);
+  // The file as append() left it.
+  const FileIdentity& written() const { return written_; }
 
  private:
   void cutBack();
+  void takeLockFile();
+  void releaseLockFile();
   std::string path_;
   int fd_ = -1;
   off_t size_ = 0;
   off_t contentLength_ = 0;
+  FileIdentity written_;
+  std::string lockFile_;  // made by this writer where the file system gives no locks
 };
 
 }  // namespace pdfhost

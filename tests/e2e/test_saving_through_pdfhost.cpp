@@ -13,6 +13,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -104,6 +106,9 @@ enum class During {
   AnotherHostSaving,   // a second pdfhost saves the file and is held back at its first write
   KilledWhileWriting,  // a first save was killed part of the way through its update
   OutOfMemory,         // the address space is limited to a little more than the dialog needs
+  AnotherHostSavingWithoutLocks,  // as AnotherHostSaving, every lock call of both failing ENOLCK
+  PowerCut,            // the save's writes recorded, then replayed cut short onto copies
+  OpeningFailsAfterTheSave,  // every later opening of the file fails EMFILE; then Save again
 };
 
 struct SavingCase {
@@ -168,6 +173,11 @@ const SavingCase kCases[] = {
      During::Nothing, nullptr},
     {"catalog language named twice apart", "qpdf", Layout::CatalogLangTwiceApart, "doc.pdf", 0644,
      0, 0, During::Nothing, kReadApart},
+    {"two hosts saving at once without locks", "cairo", Layout::AsMade, "doc.pdf", 0644, 0, 0,
+     During::AnotherHostSavingWithoutLocks, kChanged},
+    {"power cut", "ghostscript", Layout::AsMade, "doc.pdf", 0644, 0, 0, During::PowerCut, nullptr},
+    {"the file cannot be opened after the save", "qpdf", Layout::AsMade, "doc.pdf", 0644, 0, 0,
+     During::OpeningFailsAfterTheSave, nullptr},
 };
 
 // The file with a revision appended that gives the catalog `catalogMore` besides its entries and,
@@ -363,14 +373,78 @@ class SavingThroughPdfhost : public ::testing::TestWithParam<SavingCase> {
   // A program that runs pdfhost under strace with `injection` on its pwrite64 calls (the save's
   // writes, and nobody else's), tracing them to the file "trace" and keeping strace's process id
   // in "strace.pid".
-  std::string traced(const std::string& injection)
+  std::string traced(const std::string& injection, const std::string& who = "",
+                     const std::string& more = "")
   {
-    std::string program = dir_ + "/traced-pdfhost";
-    writeFile(program, "#!/bin/sh\necho $$ > " + dir_ + "/strace.pid\nexec strace -o " + dir_ +
-                           "/trace -e trace=pwrite64 -e inject=pwrite64:" + injection + " " +
-                           TVP_PDFHOST + " \"$@\"\n");
+    std::string program = dir_ + "/" + who + "traced-pdfhost";
+    writeFile(program, "#!/bin/sh\necho $$ > " + dir_ + "/" + who + "strace.pid\nexec strace -o " +
+                           dir_ + "/" + who + "trace -e trace=pwrite64 " +
+                           (injection.empty() ? "" : "-e inject=pwrite64:" + injection + " ") +
+                           more + " " + TVP_PDFHOST + " \"$@\"\n");
     ::chmod(program.c_str(), 0755);
     return program;
+  }
+
+  // Replays the writes, truncations and flushes a save made (its trace, with whole buffers) onto
+  // copies of `original`, cut short as a power cut under ext4's default ordering leaves them:
+  // what was flushed is there; of the rest, pages reach the disk in ascending order and the size
+  // follows the last one. Each copy must read, in qpdf without a warning, as the original or
+  // as the saved file.
+  void expectEveryCutReads(const std::string& original, const std::string& saved,
+                           const std::string& trace)
+  {
+    std::string durable = original;
+    std::string pending = original;  // what the page cache holds
+    std::set<long long> dirty;
+    int copies = 0;
+    auto cutsOf = [&] {
+      std::string disk = durable;
+      for (long long page : dirty) {
+        long long from = page * 4096;
+        long long to = std::min<long long>(from + 4096, pending.size());
+        if (static_cast<long long>(disk.size()) < to) disk.resize(to, '\0');
+        disk.replace(from, to - from, pending, from, to - from);
+        std::string copy = dir_ + "/cut.pdf";
+        writeFile(copy, disk);
+        std::string check = shell("qpdf --check " + copy + " 2>&1");
+        EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos)
+            << "cut after page " << page << ": " << check;
+        EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+        std::string meta = shell("pdfinfo -meta " + copy);
+        EXPECT_TRUE(meta == shell("pdfinfo -meta " + dir_ + "/before.pdf") ||
+                    meta == shell("pdfinfo -meta " + dir_ + "/doc.pdf"))
+            << "cut after page " << page;
+        ++copies;
+      }
+      durable = pending;
+      dirty.clear();
+    };
+    writeFile(dir_ + "/before.pdf", original);
+    std::istringstream lines(trace);
+    std::string line;
+    while (std::getline(lines, line)) {
+      char* end = nullptr;
+      if (line.rfind("pwrite64(", 0) == 0) {
+        std::size_t open = line.find('"');
+        std::size_t close = line.find('"', open + 1);
+        std::string bytes;
+        for (std::size_t i = open + 1; i + 3 < close + 1; i += 4)
+          bytes += static_cast<char>(std::strtol(line.substr(i + 2, 2).c_str(), nullptr, 16));
+        long long at = std::strtoll(line.c_str() + line.rfind(", ") + 2, &end, 10);
+        if (static_cast<long long>(pending.size()) < at + static_cast<long long>(bytes.size()))
+          pending.resize(at + bytes.size(), '\0');
+        pending.replace(at, bytes.size(), bytes);
+        for (long long page = at / 4096; page * 4096 < at + static_cast<long long>(bytes.size());
+             ++page)
+          dirty.insert(page);
+      } else if (line.rfind("ftruncate(", 0) == 0) {
+        pending.resize(std::strtoll(line.c_str() + line.find(", ") + 2, &end, 10));
+      } else if (line.rfind("fsync(", 0) == 0 || line.rfind("fdatasync(", 0) == 0) {
+        cutsOf();
+      }
+    }
+    EXPECT_TRUE(durable == saved) << "the replay ends in the saved file";
+    EXPECT_GT(copies, 2);
   }
 
   std::string dir_;
@@ -409,16 +483,38 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
       EXPECT_EQ(shell("pdfinfo -meta " + doc).find("GWG-v1_AD"), std::string::npos)
           << "the original ticket";
     }
-    if (c.alert == nullptr) {
+    if (c.alert == nullptr && c.during == During::PowerCut) {
+      err = shell(hostCommand(named, "save " + dir_ + "/export.xml\nyes\n",
+                              {"press alt+s", "press alt+e; press alt+c"}, "",
+                              traced("", "recorded", "-xx -s 100000000 -e trace=pwrite64,"
+                                                     "ftruncate,fsync,fdatasync")),
+                  &status);
+    } else if (c.alert == nullptr && c.during == During::OpeningFailsAfterTheSave) {
+      // The file is opened by its absolute path to be read, then to be written; any opening of
+      // it after that (to read it back) fails as with too many open files: the save happened.
+      err = shell(hostCommand(named, "save " + dir_ + "/export.xml\nyes\n",
+                              {"press alt+s", "press alt+e; press alt+c"}, "",
+                              traced("", "emfile", "-P " + dir_ + "/doc.pdf -e trace=openat "
+                                                   "-e inject=openat:error=EMFILE:when=3+")),
+                  &status);
+    } else if (c.alert == nullptr) {
       err = runHost(named, "save " + dir_ + "/export.xml\nyes\n",
                     {"press alt+s", "press alt+e; press alt+c"}, &status);
     } else {
       std::string during = c.during == During::Append   ? "echo \"% another program was here\" >> doc.pdf; "
                            : c.during == During::Remove ? "rm doc.pdf; "
                                                         : "";
-      if (c.during == During::AnotherHostSaving) {
-        // The other host saves first and stops at its second write, holding the file.
-        shell("(" + hostCommand(named, "", {"press alt+s"}, "first", traced("signal=SIGSTOP:when=2")) +
+      const bool noLocks = c.during == During::AnotherHostSavingWithoutLocks;
+      // Only the document's own lock calls fail: the toolkits' fcntl calls go on as usual.
+      const std::string lockless =
+          noLocks ? "-P " + dir_ + "/doc.pdf -e trace=pwrite64,fcntl -e inject=fcntl:error=ENOLCK"
+                  : "";
+      if (c.during == During::AnotherHostSaving || noLocks) {
+        // The other host saves first and stops at a write, holding the file; without locks, at
+        // its first, which fails EINTR and is made again when it goes on: nothing is written yet.
+        shell("(" + hostCommand(named, "", {"press alt+s"}, "first",
+                                traced(noLocks ? "error=EINTR:signal=SIGSTOP:when=1" : "signal=SIGSTOP:when=2",
+                                       "", lockless)) +
               "; echo $? > " + dir_ + "/first.status) >/dev/null 2>&1 &");
         during = "for i in $(seq 600); do grep -q \"stopped by SIGSTOP\" trace && break; sleep 0.1; "
                  "done; ";
@@ -437,7 +533,13 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
         after = "for i in $(seq 600); do grep -q \"^alert: \" log && break; sleep 0.1; done; " +
                 limit + " $host off; ";
       }
-      err = runHost(named, "ok\nyes\n", {during + "press alt+s; " + after + "press alt+c"}, &status);
+      if (noLocks)
+        err = shell(hostCommand(named, "ok\nyes\n", {during + "press alt+s; press alt+c"}, "",
+                                traced("", "second", lockless)),
+                    &status);
+      else
+        err = runHost(named, "ok\nyes\n", {during + "press alt+s; " + after + "press alt+c"},
+                      &status);
     }
     std::string log = readFile(dir_ + "/log");
     EXPECT_EQ(status, 0) << log;
@@ -446,7 +548,8 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
     EXPECT_EQ(testfiles::countOf(log, "question: "), 1) << "only the quit question: " << log;
 
     struct stat info {};
-    if (c.during == During::AnotherHostSaving) {
+    if (c.during == During::AnotherHostSaving ||
+        c.during == During::AnotherHostSavingWithoutLocks) {
       shell("p=$(cat " + dir_ + "/strace.pid); kill -CONT $(cat /proc/$p/task/$p/children); "
             "for i in $(seq 600); do [ -s " + dir_ + "/first.status ] && break; sleep 0.1; done");
       std::string first = readFile(dir_ + "/firstlog");
@@ -461,6 +564,11 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
       EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
       EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
       EXPECT_NE(shell("pdfinfo -meta " + doc).find("GWG-v1_AD"), std::string::npos);
+      if (c.during == During::AnotherHostSavingWithoutLocks) {
+        EXPECT_NE(readFile(dir_ + "/trace").find("ENOLCK"), std::string::npos) << "no locks";
+        EXPECT_NE(::stat((dir_ + "/.doc.pdf.pdfhost-saving").c_str(), &info), 0)
+            << "the lock file is gone";
+      }
       return;
     }
     if (c.alert != nullptr) {
@@ -509,6 +617,9 @@ TEST_P(SavingThroughPdfhost, OwnFileIsUpdatedInPlaceOrLeftExactlyAsItWas)
     if (c.layout != Layout::HeaderAt1021 && c.layout != Layout::AfterInvalidHeader)
       EXPECT_EQ(shell("exiftool -s -s -s -XMP-tvp:client -XMP-tvp:jobid " + doc),
                 "Mediahaus M\xC3\xBCnchen\nJ-1\n");
+
+    if (c.during == During::PowerCut)
+      expectEveryCutReads(original, saved, readFile(dir_ + "/recordedtrace"));
 
     std::string exported = readFile(dir_ + "/export.xml");
     EXPECT_EQ(testfiles::countOf(exported, "\r\n   tvp:"), 24) << exported;

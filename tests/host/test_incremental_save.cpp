@@ -776,3 +776,26 @@ TEST_F(PacketsSaved, DuplicatedKeysRefuseOnlyWhereReadersMayReadTheSaveDifferent
     }
   }
 }
+
+// A file whose last revision only ends the way an unfinished save of ours does: its startxref
+// is not the section the bytes before it end with, so nothing is cut and the save goes after it.
+TEST_F(IncrementalSave, ATailThatOnlyLooksUnfinishedIsKept)
+{
+  std::string packet = setXmpProperty(readMetadata(path_), kTvp, "tvp", "jobid", "J-1");
+  Saved first = saveInto(path_, packet);
+  std::string bytes = first.after;
+  std::size_t at = bytes.rfind("startxref\n");
+  ASSERT_NE(at, std::string::npos);
+  std::string last = bytes.substr(at + 10, bytes.find('\n', at + 10) - at - 10);
+  bytes.resize(bytes.find_last_not_of(' ', at - 1) + 1);
+  bytes += "%pdfhost-unfinished-save " + std::to_string(first.before.size()) + "\nstartxref\n" +
+           last + "\n%%EOF\n";
+  writeFile(path_, bytes);
+  ASSERT_EQ(shell("qpdf --check " + path_ + " | grep -c WARNING"), "0\n") << "a whole document";
+  ASSERT_EQ(readMetadata(path_), packet);
+  std::string second = setXmpProperty(packet, kTvp, "tvp", "client", "C-2");
+  Saved saved = saveInto(path_, second);
+  EXPECT_EQ(saved.after.compare(0, bytes.size(), bytes), 0) << "every byte kept";
+  EXPECT_EQ(shell("qpdf --check " + path_ + " | grep -c WARNING"), "0\n");
+  EXPECT_EQ(readMetadata(path_), second);
+}

@@ -298,7 +298,12 @@ class Splicer {
     auto rename = [&](const std::string& qualified) {
       std::size_t colon = qualified.find(':');
       if (colon == std::string::npos) return qualified;
-      return written(qualified.substr(0, colon), qualified.substr(colon + 1));
+      std::string prefix = qualified.substr(0, colon), local = qualified.substr(colon + 1);
+      if (prefix == "xmlns") {  // a declaration: the prefix it declares may be renamed
+        const std::string* other = renamed(local);
+        return prefix + ":" + (other ? *other : local);
+      }
+      return written(prefix, local);
     };
     std::string out = "<" + rename(tag.name);
     for (const auto& [name, value] : tag.attributes) {

@@ -114,6 +114,34 @@ PY
 qpdf --object-streams=generate "$work/20000-pages.pdf" "$work/20000-pages-objstm.pdf"
 files=(one-page 20000-pages 20000-pages-objstm 200000-pages images 30MB-packet)
 
+# Packets that test the packet editor's cost: one value of 30 MB, and 1,000,000 short properties.
+python3 - "$work" <<'PY'
+import sys
+work = sys.argv[1]
+def pages_pdf(path, _pages, metadata):  # one empty page and a metadata stream
+    objects = [b"<< /Type /Catalog /Pages 2 0 R /Metadata 4 0 R >>",
+               b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+               b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>",
+               b"<< /Type /Metadata /Subtype /XML /Length %d >>\nstream\n" % len(metadata) +
+               metadata + b"\nendstream"]
+    out, offsets = b"%PDF-1.6\n", []
+    for n, body in enumerate(objects, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % n + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 5\n0000000000 65535 f \n" + b"".join(b"%010d 00000 n \n" % o for o in offsets)
+    out += b"trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % xref
+    open(path, "wb").write(out)
+head = (b"<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n<x:xmpmeta xmlns:x='adobe:ns:meta/'>\n"
+        b" <rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+        b"  <rdf:Description rdf:about='' xmlns:bench='http://example.com/bench/1.0/'>\n")
+tail = b"  </rdf:Description>\n </rdf:RDF>\n</x:xmpmeta>\n<?xpacket end='w'?>"
+pages_pdf(f"{work}/30MB-value.pdf", 1, metadata=head + b"   <bench:v>" + b"v" * (30 << 20) + b"</bench:v>\n" + tail)
+pages_pdf(f"{work}/1M-properties.pdf", 1, metadata=head + b"".join(
+    b"   <bench:p%07d>v</bench:p%07d>\n" % (i, i) for i in range(1000000)) + tail)
+PY
+files+=(30MB-value 1M-properties)
+
 now() { echo "$EPOCHREALTIME"; }
 smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b < a) ? b : a }'; }
 # Runs a command RUNS times, each on a fresh copy of a file (FILE in the command stands for the

@@ -39,6 +39,7 @@ add_library(pdfhost_core STATIC
   host/documents/ReplaceFile.cpp
   host/documents/WholePdf.cpp
   host/documents/XmpPacket.cpp
+  host/documents/XmpSplice.cpp
   host/documents/XmpTree.cpp
   host/documents/XmpWriter.cpp
   host/documents/FileSource.cpp
@@ -70,7 +71,7 @@ target_link_libraries(ticket_save_bench PRIVATE pdfhost_core)
 # their coverage (TVP_FUZZ_FLAGS comes from Scanner.cmake).
 if(TVP_FUZZ)
   add_executable(xmp_packet_fuzz fuzz/xmp_packet_fuzz.cpp host/documents/XmpPacket.cpp
-    host/documents/XmpTree.cpp host/documents/XmpWriter.cpp host/support/Texts.cpp)
+    host/documents/XmpSplice.cpp host/documents/XmpTree.cpp host/documents/XmpWriter.cpp host/support/Texts.cpp)
   target_include_directories(xmp_packet_fuzz PRIVATE host Headers/SDK)
   target_compile_definitions(xmp_packet_fuzz PRIVATE TVP_XMP_WHOLE_CHECK=2 TVP_XMP_CHECK_PIECE=2)
   target_compile_options(xmp_packet_fuzz PRIVATE ${TVP_FUZZ_FLAGS})

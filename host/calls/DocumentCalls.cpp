@@ -185,8 +185,10 @@ void PDDocSetXAPMetadataProperty(PDDoc doc, ASText namespaceUri, ASText prefix, 
   // The packet is read at the first call; each call is applied as it is made, so one that
   // cannot be raises here and the calls before it stay applied.
   try {
+    static const std::string kNoPacket;
     if (!document.editing)
-      document.editing = std::make_unique<XmpEditor>(document.metadata ? *document.metadata : "");
+      document.editing =
+          std::make_unique<XmpEditor>(document.metadata ? *document.metadata : kNoPacket);
     document.editing->set(property);
   } catch (XmpFailure& failure) {
     refuseMetadata(failure);

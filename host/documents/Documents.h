@@ -24,6 +24,7 @@ struct _t_PDDoc {
   std::optional<std::string> metadata;
   // The packet with the property calls made since `metadata` was read or set, applied one by one;
   // written out into `metadata` at the next read of the packet or save. Null when there are none.
+  // It borrows `metadata`, which stays unchanged while it lives.
   std::unique_ptr<pdfhost::XmpEditor> editing;
   bool metadataChanged = false;
   bool metadataWrittenByHost = false;  // `metadata` is the host's own writing of the packet

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <iostream>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "XmpSplice.h"
 #include "XmpTree.h"
 #include "support/Texts.h"
 
@@ -204,6 +206,17 @@ bool isXmlText(const std::string& text)
   return true;
 }
 
+// A value with each control character but tab, line feed and carriage return, and DEL, made a
+// space, as the XMP toolkit sets values: XML cannot hold most of them.
+std::string withoutControls(std::string value)
+{
+  for (char& c : value) {
+    auto u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0x7F) c = ' ';
+  }
+  return value;
+}
+
 // Refuses what could not be written as the caller asks, before anything changes.
 void checkProperty(const XmpProperty& property)
 {
@@ -226,87 +239,55 @@ void checkProperty(const XmpProperty& property)
     diagnostics.fail(which.substr(0, which.size() - 2));
 }
 
-std::string keyOf(int uri, const std::string& local)
-{
-  return std::to_string(uri) + ' ' + local;
-}
-
 }  // namespace
 
 struct XmpEditor::State {
-  xmp::Tree tree;
-  xmp::Description set;                           // what the calls set, in the order first set
-  std::unordered_map<int, std::string> prefixes;  // the callers'
-  // Where each property of the packet is: descriptions and properties by index.
-  std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> places;
-  std::size_t size = 0;  // of the packet as read
+  const std::string* packet = nullptr;  // the document's, borrowed
+  std::set<std::string> packetPrefixes;
+  xmp::Splice splice;  // what the calls set, each property once, in the order first set
 };
 
 XmpEditor::XmpEditor(const std::string& packet) : state_(std::make_unique<State>())
 {
   State& s = *state_;
-  s.tree = xmp::readTree(packet, kMaxXmpDepth);
-  s.size = packet.size();
-  checkDescriptions(s.tree, allOf(s.tree), s.prefixes);
-  for (std::size_t d = 0; d < s.tree.descriptions.size(); ++d) {
-    const auto& properties = s.tree.descriptions[d].properties;
-    for (std::size_t p = 0; p < properties.size(); ++p)
-      s.places[keyOf(properties[p].name.uri, properties[p].name.local)].emplace_back(d, p);
-  }
-  s.set.name = xmp::Name{xmp::kRdf, "Description", "rdf"};
-  std::string about = s.tree.descriptions.empty() ? "" : s.tree.descriptions.front().about();
-  s.set.own.push_back({xmp::Name{xmp::kRdf, "about", "rdf"}, about});
+  s.packet = &packet;
+  xmp::Tree tree = xmp::readTree(packet, kMaxXmpDepth);
+  checkDescriptions(tree, allOf(tree), {});
+  s.packetPrefixes = std::move(tree.declaredPrefixes);
+  s.splice.packetPrefixes = &s.packetPrefixes;
 }
 
 XmpEditor::~XmpEditor() = default;
 
-void XmpEditor::set(const XmpProperty& property)
+void XmpEditor::set(const XmpProperty& asked)
 {
+  XmpProperty property = asked;
+  property.value = withoutControls(asked.value);
   checkProperty(property);
-  State& s = *state_;
-  int uri = s.tree.intern(property.namespaceUri);
-  s.prefixes[uri] = property.prefix;
-  auto found = s.places.find(keyOf(uri, property.name));
-  if (found != s.places.end()) {
-    for (const auto& [d, p] : found->second) s.tree.descriptions[d].properties[p].removed = true;
-    s.places.erase(found);
-  }
-  for (xmp::Property& existing : s.set.properties)
-    if (existing.name.uri == uri && existing.name.local == property.name) {
-      existing.events[1].text = property.value;
+  std::vector<xmp::SetProperty>& set = state_->splice.properties;
+  // A namespace is written under the prefix its last call asked for.
+  for (xmp::SetProperty& existing : set)
+    if (existing.uri == property.namespaceUri) existing.prefix = property.prefix;
+  for (xmp::SetProperty& existing : set)
+    if (existing.uri == property.namespaceUri && existing.name == property.name) {
+      existing.value = std::move(property.value);
       return;
     }
-  xmp::Property made;
-  made.name = xmp::Name{uri, property.name, property.prefix};
-  made.events.resize(3);
-  made.events[0].kind = xmp::Event::kStart;
-  made.events[0].name = made.name;
-  made.events[1].text = property.value;
-  made.events[2].kind = xmp::Event::kEnd;
-  s.set.properties.push_back(std::move(made));
+  set.push_back({property.namespaceUri, property.prefix, property.name, std::move(property.value)});
 }
 
 std::string XmpEditor::write() const
 {
   const State& s = *state_;
-  std::vector<const xmp::Description*> list;
-  if (!s.set.properties.empty()) list.push_back(&s.set);
-  for (const xmp::Description& description : s.tree.descriptions)
-    if (description.propertiesLeft() > 0) list.push_back(&description);
-  xmp::Writer writer(s.tree, s.prefixes);
-  writer.reserve(s.size + s.size / 8 + 4096);
-  for (const xmp::Description* description : list) writer.description(*description);
-  std::string packet = writer.finish(true);
-  // The packet's other descriptions were checked when it was read; what the calls set is
-  // checked now, with all of it when that is cheap.
-  xmp::checkWellFormed(packet);
-  std::size_t total = 0;
-  for (const xmp::Description* description : list) total += description->propertiesLeft();
-  if (total <= kWholeCheck)
-    checkDescriptions(s.tree, list, s.prefixes);
-  else if (!s.set.properties.empty())
-    checkDescriptions(s.tree, {&s.set}, s.prefixes);
-  return packet;
+  xmp::Spliced spliced = xmp::splicePacket(*s.packet, s.splice);
+  // The document's own properties were checked when it was read; what the calls set is checked
+  // now, with all of it when that is cheap.
+  xmp::checkWellFormed(spliced.packet);
+  if (spliced.propertiesKept + s.splice.properties.size() <= kWholeCheck)
+    checkXmpPacket(spliced.packet);
+  else
+    checkXmpPacket(xmp::packetOfProperties(s.splice));
+  return std::move(spliced.packet);
 }
 
 void ensureExempi()

@@ -38,23 +38,27 @@ struct XmpProperty {
 void ensureExempi();
 
 // A packet being edited: read once, each property call applied as it is made, written once.
-// Properties the calls set are written as simple values in a description of their own, under the
-// callers' prefixes, replacing any other form, qualifier or place they had; every other property
-// is kept with its prefixes, values, languages and form.
+// The document's packet is edited, not rewritten: the properties the calls set are cut from
+// wherever they stood (any form, qualifier or description) and written as simple values in one
+// description the edit adds; every other byte stays as the document wrote it, but for a prefix
+// of the callers' that the packet binds to another namespace, which is renamed where it is
+// written, and a packet in another encoding, which is written in UTF-8.
 class XmpEditor {
  public:
-  // Reads and checks a packet (an empty text is an empty packet). Throws XmpFailure when it cannot
-  // be read or exempi would not parse it.
+  // Reads and checks a packet (an empty text is an empty packet), which the editor borrows: it
+  // must outlive the editor, unchanged. Throws XmpFailure when it cannot be read or exempi would
+  // not parse it.
   explicit XmpEditor(const std::string& packet);
   ~XmpEditor();
   XmpEditor(const XmpEditor&) = delete;
   XmpEditor& operator=(const XmpEditor&) = delete;
 
-  // Sets one property. Throws XmpFailure, with the packet as before the call, when the
-  // namespace, prefix, name or value cannot be written.
+  // Sets one property; control characters but tab, line feed and carriage return, and DEL,
+  // become spaces, as the XMP toolkit makes them. Throws XmpFailure, with the packet as before
+  // the call, when the namespace, prefix, name or value cannot be written.
   void set(const XmpProperty& property);
-  // The packet with every call applied, in UTF-8 with padding; checked to be namespace-well-formed
-  // and to parse in exempi, or XmpFailure.
+  // The packet with every call applied; checked to be namespace-well-formed and to parse in
+  // exempi, or XmpFailure.
   std::string write() const;
 
  private:

@@ -40,8 +40,8 @@ std::string where(XML_Parser parser)
 // handler stopped it for.
 void run(XML_Parser parser, const std::string& text, const std::string& stopped)
 {
-  // expat takes at most INT_MAX bytes a call.
-  const std::size_t step = 1 << 30;
+  // In pieces, so that expat never holds more than one of them besides what it has read.
+  const std::size_t step = 1 << 20;
   for (std::size_t at = 0;; at += step) {
     std::size_t length = std::min(step, text.size() - at);
     bool last = at + length == text.size();
@@ -221,7 +221,8 @@ Tree readTree(const std::string& text, std::size_t maxDepth)
   struct Context {
     XML_Parser parser;
     TreeBuilder builder;
-  } context{parser.get(), TreeBuilder(tree, maxDepth)};
+    Tree& tree;
+  } context{parser.get(), TreeBuilder(tree, maxDepth), tree};
   XML_SetUserData(parser.get(), &context);
   XML_SetElementHandler(
       parser.get(),
@@ -233,6 +234,9 @@ Tree readTree(const std::string& text, std::size_t maxDepth)
   XML_SetCharacterDataHandler(parser.get(), [](void* data, const char* s, int length) {
     auto* c = static_cast<Context*>(data);
     c->builder.text(c->parser, s, length);
+  });
+  XML_SetStartNamespaceDeclHandler(parser.get(), [](void* data, const char* prefix, const char*) {
+    static_cast<Context*>(data)->tree.declaredPrefixes.insert(prefix ? prefix : "");
   });
   // XMP allows no document type: it could declare entities that expand without end.
   XML_SetStartDoctypeDeclHandler(parser.get(), [](void* data, const char*, const char*, const char*,

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -63,6 +64,7 @@ struct Tree {
   std::vector<std::string> uris;
   std::unordered_map<std::string, int> uriIndex;
   std::vector<Description> descriptions;
+  std::set<std::string> declaredPrefixes;  // every prefix the packet declares, anywhere
   // The index of a namespace, added when new.
   int intern(const std::string& uri);
 };
@@ -81,6 +83,11 @@ std::string utf8Text(const std::string& text);
 void checkWellFormed(const std::string& text);
 
 // WRITING
+// Appends a text as element content, or as an attribute value between double quotes, with the
+// characters a parser would not read back as written replaced by references.
+void appendText(std::string& out, const std::string& text);
+void appendAttributeValue(std::string& out, const std::string& text);
+
 // Writes descriptions as one packet. `prefixes` gives preferred prefixes by namespace over the
 // ones the packet wrote; `uriTexts`, when not null, is what each namespace is written as (a
 // stand-in name for a check). With `shortTexts`, a long text is written as one character of its

@@ -15,17 +15,6 @@ namespace {
 
 constexpr int kUnbound = -2;
 
-// Appends text with the characters in `special` written as references; runs between them are
-// copied whole.
-template <typename Reference>
-void escape(std::string& out, const std::string& text, const char* special, Reference reference)
-{
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find_first_of(special, from)) != std::string::npos; from = at + 1)
-    out.append(text, from, at - from).append(reference(text[at]));
-  out.append(text, from, std::string::npos);
-}
-
 const char* referenceFor(char c)
 {
   switch (c) {
@@ -46,19 +35,51 @@ const char* referenceFor(char c)
   }
 }
 
-// A parser would read a carriage return in text as a line end.
-void escapeText(std::string& out, const std::string& text)
+// Appends text with the characters a parser would not read back as written replaced by references;
+// the runs between them are appended whole.
+void escape(std::string& out, const char* text, std::size_t size, const bool (&special)[256])
 {
-  escape(out, text, "&<>\r", referenceFor);
+  std::size_t from = 0;
+  for (std::size_t at = 0; at < size; ++at) {
+    auto c = static_cast<unsigned char>(text[at]);
+    if (!special[c]) continue;
+    out.append(text + from, at - from).append(referenceFor(text[at]));
+    from = at + 1;
+  }
+  out.append(text + from, size - from);
 }
 
-// A parser turns tabs and line ends in an attribute into spaces unless written as references.
+struct SpecialCharacters {
+  bool text[256] = {};
+  bool attribute[256] = {};
+  SpecialCharacters()
+  {
+    // A parser would read a carriage return in text as a line end.
+    for (unsigned char c : {'&', '<', '>', '\r'}) text[c] = true;
+    // A parser turns tabs and line ends in an attribute into spaces unless written as references.
+    for (unsigned char c : {'&', '<', '"', '\t', '\n', '\r'}) attribute[c] = true;
+  }
+};
+const SpecialCharacters kSpecial;
+
+void escapeText(std::string& out, const std::string& text)
+{
+  escape(out, text.data(), text.size(), kSpecial.text);
+}
+
 void escapeAttribute(std::string& out, const std::string& text)
 {
-  escape(out, text, "&<\"\t\n\r", referenceFor);
+  escape(out, text.data(), text.size(), kSpecial.attribute);
 }
 
 }  // namespace
+
+void appendText(std::string& out, const std::string& text) { escapeText(out, text); }
+
+void appendAttributeValue(std::string& out, const std::string& text)
+{
+  escapeAttribute(out, text);
+}
 
 // Which namespace each prefix is bound to where the writing is, element by element.
 class Writer::Scope {

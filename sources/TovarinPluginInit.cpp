@@ -190,7 +190,10 @@ bool BringToolkitUp()
 bool DisplayTakesInput()
 {
   GdkDisplay* display = gdk_display_get_default();
-  return display != nullptr && gdk_display_get_default_seat(display) != nullptr;
+  GdkSeat* seat = display != nullptr ? gdk_display_get_default_seat(display) : nullptr;
+  // A seat that has neither pointer nor keyboard yet fails the grab as badly as none.
+  return seat != nullptr && gdk_seat_get_capabilities(seat) != GDK_SEAT_CAPABILITY_NONE &&
+         gdk_seat_get_pointer(seat) != nullptr;
 }
 
 // Takes down, in this order, the host window, the dialog, the hidden frame and the toolkit.

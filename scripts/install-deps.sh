@@ -17,6 +17,7 @@ fi
   qpdf libqpdf-dev libexempi-dev libexpat1-dev libwxgtk3.2-dev libgtk-3-dev \
   fonts-urw-base35 xvfb xauth xdotool x11-utils openbox imagemagick poppler-utils \
   libimage-exiftool-perl ghostscript strace \
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils weston \
   googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales
 
 # A locale with decimal commas, for the test of a plug-in that takes the user's locale.

@@ -2,6 +2,9 @@
 #include "TVPTabDialog.h"
 
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
 #include <wx/button.h>
 #include <wx/display.h>
 #include <wx/gbsizer.h>
@@ -39,6 +42,7 @@ wxBEGIN_EVENT_TABLE(TVPTabDialog, wxDialog)
   EVT_BUTTON(ID_TVP_CLOSE,  TVPTabDialog::OnButtonQuit)
   EVT_CLOSE(                TVPTabDialog::OnCloseWindow)
   EVT_SIZE(                 TVPTabDialog::OnSize)
+  EVT_SHOW(                 TVPTabDialog::OnShow)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -183,6 +187,74 @@ wxString DocumentPathText(PDDoc document)
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
+// Place on the screen
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// What a desktop that frames windows without saying how (no _NET_FRAME_EXTENTS) or keeps
+// panels without saying where (no _NET_WORKAREA) is taken to use: a tall title bar, thin
+// borders, and a panel's height at the top and at the bottom. Too much only costs a little room.
+const int kGuessedTitleBar = 40;
+const int kGuessedBorder = 10;
+const int kGuessedPanel = 40;
+
+// Whether a window manager runs that does not announce a hint it would need to be trusted on.
+bool WindowManagerKeepsSilentOn(GtkWidget* widget, const char* hint)
+{
+#ifdef GDK_WINDOWING_X11
+  GdkScreen* screen = gtk_widget_get_screen(widget);
+  if (!GDK_IS_X11_SCREEN(screen)) return false;  // Wayland: the compositor places the dialog
+  const char* name = gdk_x11_screen_get_window_manager_name(screen);
+  return name != nullptr && g_strcmp0(name, "unknown") != 0 &&
+         !gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string(hint));
+#else
+  (void)widget;
+  (void)hint;
+  return false;
+#endif
+}
+
+// Where the native window lies (or is to lie, before it is shown), frame excluded: the host
+// may have moved it without the toolkit knowing yet.
+wxRect NativePlace(wxWindow& window)
+{
+  int x = 0, y = 0, width = 0, height = 0;
+  gtk_window_get_position(GTK_WINDOW(window.GetHandle()), &x, &y);
+  gtk_window_get_size(GTK_WINDOW(window.GetHandle()), &width, &height);
+  return wxRect(x, y, width, height);
+}
+
+// The frame around the window: what the toolkit knows of it, or, where the window manager does
+// not tell, a generous guess.
+wxSize FrameAround(wxWindow& window)
+{
+  wxSize frame = window.GetSize() - window.GetClientSize();
+  if (WindowManagerKeepsSilentOn(window.GetHandle(), "_NET_FRAME_EXTENTS"))
+    frame.IncTo(wxSize(2 * kGuessedBorder, kGuessedTitleBar + kGuessedBorder));
+  return frame;
+}
+
+// The work area of the monitor that holds the window's centre, less the panels a silent
+// desktop may keep.
+wxRect RoomOnMonitorOf(wxWindow& window)
+{
+  GtkWidget* widget = window.GetHandle();
+  const wxRect place = NativePlace(window);
+  const wxPoint centre = place.GetPosition() + place.GetSize() / 2;
+  GdkMonitor* monitor =
+      gdk_display_get_monitor_at_point(gtk_widget_get_display(widget), centre.x, centre.y);
+  if (monitor == nullptr) return wxDisplay(&window).GetClientArea();
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  wxRect room(area.x, area.y, area.width, area.height);
+  if (WindowManagerKeepsSilentOn(widget, "_NET_WORKAREA")) room.Deflate(0, kGuessedPanel);
+  return room;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
 // Construction
 // ---------------------------------------------------------------------------------------------
 
@@ -205,6 +277,7 @@ bool TVPTabDialog::Create(wxWindow* parent, wxWindowID id, const wxString& capti
   FitIntoWorkArea();
   Centre(wxBOTH);
   m_centredSize = GetSize();
+  m_centredAt = NativePlace(*this).GetPosition();
   return true;
 }
 
@@ -397,10 +470,32 @@ void TVPTabDialog::OnSize(wxSizeEvent& event)
   // it; once shown, the real frame changes the size, and the dialog is centred again on it.
   // With the real frame the dialog may no longer fit the work area: it is fitted again first.
   event.Skip();
-  if (GetSize() == m_centredSize) return;
+  PlaceOnItsMonitor();
+}
+
+void TVPTabDialog::OnShow(wxShowEvent& event)
+{
+  // The host may have moved the window to the monitor of its own window before showing it.
+  event.Skip();
+  if (event.IsShown()) PlaceOnItsMonitor();
+}
+
+void TVPTabDialog::PlaceOnItsMonitor()
+{
+  if (GetSize() == m_centredSize && NativePlace(*this).GetPosition() == m_centredAt) return;
   FitIntoWorkArea();
   m_centredSize = GetSize();
-  Centre(wxBOTH);
+  // Centred with its frame on the work area of the monitor that holds it: not on the hidden
+  // parent's monitor (the first), which may not be the one the user looks at.
+  const wxRect area = RoomOnMonitorOf(*this);
+  const wxSize frame = FrameAround(*this);
+  const wxSize outer = GetClientSize() + wxSize(frame.x, frame.y);
+  const wxPoint at(area.x + std::max(0, (area.width - outer.x) / 2),
+                   area.y + std::max(0, (area.height - outer.y) / 2));
+  m_centredAt = at;
+  // Told to the native window as well: the toolkit's idea of the place may predate the host's.
+  Move(at);
+  gtk_window_move(GTK_WINDOW(GetHandle()), at.x, at.y);
 }
 
 void TVPTabDialog::FitIntoWorkArea()
@@ -425,8 +520,7 @@ void TVPTabDialog::FitIntoWorkArea()
 
   // The client's room: the work area (the screen less panels and docks) less the frame, as far
   // as the toolkit knows it yet.
-  const wxSize frame = GetSize() - GetClientSize();
-  const wxSize room = wxDisplay(this).GetClientArea().GetSize() - frame;
+  const wxSize room = RoomOnMonitorOf(*this).GetSize() - FrameAround(*this);
   const int bar = wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
   const bool down = layout.y > room.y;
   const bool across = layout.x + (down ? bar : 0) > room.x;

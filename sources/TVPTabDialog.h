@@ -91,8 +91,13 @@ class TVPTabDialog : public wxDialog {
   void OnButtonQuit(wxCommandEvent& event);
   // A close request from the window manager (title-bar button, Alt+F4): the Close question.
   void OnCloseWindow(wxCloseEvent& event);
-  // The window's final size, once its frame is known: fitted and centred again on it.
+  // The window's final size, once its frame is known, or a new place the host gave it: fitted
+  // and centred again on the monitor that holds it.
   void OnSize(wxSizeEvent& event);
+  void OnShow(wxShowEvent& event);
+  // Fits the dialog to the monitor that holds it and centres it there, unless it already lies
+  // where it was last centred with the size it was centred on.
+  void PlaceOnItsMonitor();
   // Keeps the whole window, frame included, in the monitor's work area: where the layout is
   // too big for it, the notebook gets smaller and its pages scroll. A layout that fits is left
   // as it is.
@@ -187,8 +192,9 @@ class TVPTabDialog : public wxDialog {
   wxTextCtrl* m_remarks = nullptr;
   wxRadioBox* m_colourRadio = nullptr;
   wxRadioBox* m_sizeRadio = nullptr;
-  // The size the dialog was last centred on.
+  // The size the dialog was last centred on, and the place it was given then.
   wxSize m_centredSize;
+  wxPoint m_centredAt;
   // The text of an imported XML file, written by the import before anything reads it.
   char m_importBuffer[kTVPImportBufferSize];
 

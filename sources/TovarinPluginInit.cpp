@@ -1,6 +1,7 @@
 // Tovarin Ad Ticket plug-in: handshake, menu installation, unload, and the host conventions.
 #include "TovarinPluginInit.h"
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 #include <wx/init.h>
 #include <wx/log.h>
@@ -183,6 +184,18 @@ bool BringToolkitUp()
   return true;
 }
 
+// Whether the display can run a modal dialog: it needs an input seat for the dialog's grab.
+// Without one (a Wayland session with no input device yet, a headless compositor), the
+// toolkit's grab release under the modal run would take the host down.
+bool DisplayTakesInput()
+{
+  GdkDisplay* display = gdk_display_get_default();
+  GdkSeat* seat = display != nullptr ? gdk_display_get_default_seat(display) : nullptr;
+  // A seat that has neither pointer nor keyboard yet fails the grab as badly as none.
+  return seat != nullptr && gdk_seat_get_capabilities(seat) != GDK_SEAT_CAPABILITY_NONE &&
+         gdk_seat_get_pointer(seat) != nullptr;
+}
+
 // Takes down, in this order, the host window, the dialog, the hidden frame and the toolkit.
 void EndCommandRun(AVWindow hostWindow, TVPTabDialog* dialog)
 {
@@ -215,6 +228,11 @@ void TVPmetaData(void* /*clientData*/)
   if (myMainFrame == nullptr && !BringToolkitUp())
     return;
   gCommandRunning = true;
+  if (!DisplayTakesInput()) {
+    EndCommandRun(nullptr, nullptr);
+    AVAlertNote("The Ad Ticket dialog cannot be opened: the display has no keyboard or mouse.");
+    return;
+  }
 
   TVPTabDialog* dialog = nullptr;
   AVWindow hostWindow = nullptr;

@@ -65,6 +65,10 @@ class HostUi {
   virtual std::optional<std::string> chooseFileToSave(const FileDialogRequest& request) = 0;
   // Shows the print dialog and prints the document where the user says.
   virtual PrintResult printDocument(const PrintRequest& request) = 0;
+  // Makes a plug-in's native window (given to the host as a window of its own) belong to the
+  // host's window: kept above it and placed on its monitor. A host without a window of its own
+  // leaves the window where its toolkit put it.
+  virtual void adoptWindow(void* /*nativeWindow*/) {}
 };
 
 // The headless host's user: takes each answer from the next line of a script. When the lines run

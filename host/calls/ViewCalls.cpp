@@ -158,6 +158,8 @@ AVWindow AVWindowNewFromPlatformThing(AVWindowLayer layer, AVFlagBits32 /*flags*
     host().frames.raise(kASErrBadParameter);
   g_object_ref(platformThing);
   ++host().live.windows;
+  // The window is the host's now: it belongs to the host's window and opens on its monitor.
+  host().ui->adoptWindow(platformThing);
   return new _t_AVWindow{platformThing, owner, layer};
 }
 

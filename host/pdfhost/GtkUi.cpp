@@ -3,6 +3,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +65,7 @@ int runMessageDialog(GtkMessageType type, const std::string& message,
 {
   OwnedWidget dialog = ownWidget(gtk_message_dialog_new(dialogParent(), GTK_DIALOG_MODAL, type,
                                                         GTK_BUTTONS_NONE, "%s", message.c_str()));
+  gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER_ON_PARENT);
   gtk_window_set_title(GTK_WINDOW(dialog.get()), "pdfhost");
   int count = static_cast<int>(titles.size());
   for (int i = 0; i < count; ++i)
@@ -184,6 +186,30 @@ GtkWindow* dialogParent()
   return shown;
 }
 
+void GtkUi::adoptWindow(void* nativeWindow)
+{
+  if (!GTK_IS_WINDOW(nativeWindow)) return;  // a window of another toolkit stays as it is
+  GtkWindow* window = GTK_WINDOW(nativeWindow);
+  GtkWindow* owner = dialogParent();
+  // Without a window of the host's shown (a run with scripted answers), the window stays on
+  // the monitor its toolkit chose.
+  if (owner == nullptr || owner == window) return;
+  gtk_window_set_transient_for(window, owner);
+  GdkWindow* shown = gtk_widget_get_window(GTK_WIDGET(owner));
+  if (shown == nullptr) return;
+  GdkMonitor* monitor = gdk_display_get_monitor_at_window(gdk_window_get_display(shown), shown);
+  if (monitor == nullptr) return;
+  // Centred on the work area of the owner's monitor, as large as it will be asked to be; the
+  // window's toolkit may still fit it to that area once its frame is known, where it lies.
+  GdkRectangle area;
+  gdk_monitor_get_workarea(monitor, &area);
+  int width = 0, height = 0;
+  gtk_window_get_size(window, &width, &height);
+  const int x = area.x + std::max(0, (area.width - width) / 2);
+  const int y = area.y + std::max(0, (area.height - height) / 2);
+  gtk_window_move(window, x, y);
+}
+
 namespace {
 
 struct GcharFreer {
@@ -211,6 +237,7 @@ std::optional<std::string> runFileChooser(const FileDialogRequest& request,
   OwnedWidget dialog = ownWidget(gtk_file_chooser_dialog_new(
       request.title.c_str(), dialogParent(), action, "_Cancel", GTK_RESPONSE_CANCEL,
       saving ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, static_cast<const char*>(nullptr)));
+  gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER_ON_PARENT);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog.get());
   for (const char* signal : {"key-press-event", "key-release-event"})
     g_signal_connect(dialog.get(), signal, G_CALLBACK(dropKeyForUnrealizedFocus), nullptr);

@@ -36,6 +36,9 @@ class GtkUi : public HostUi {
   // The GTK print dialog; the chosen printer gets the document's PDF as the job (GtkPrint.cpp).
   // A printer that takes no PDF, or a job that fails, is a failure with GTK's reason.
   PrintResult printDocument(const PrintRequest& request) override;
+  // A GTK window becomes transient for the host's window and is centred on the work area of
+  // the monitor that holds it; the dialogs it opens then follow it there.
+  void adoptWindow(void* nativeWindow) override;
 };
 
 // HELPERS FOR THE HOST'S OWN WINDOWS

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <map>
 
+#include <sys/wait.h>
+
 #include "DialogHarness.h"
 #include "wxInit.h"
 
@@ -564,4 +566,38 @@ TEST_F(DialogTest, FiftyRunsGrowTheHostByLessThanOneMegabyte)
     EXPECT_LT(residentKilobytes() - before, 512);
   }
   std::filesystem::remove(copy);
+}
+
+TEST(DialogWithoutSeat, AWaylandSessionWithoutInputGetsTheAlertAndTheHostRunsOn)
+{
+  // weston's headless back-end offers a seat with no keyboard or mouse: the modal grab would
+  // take the host down. The session is the test's own, started and ended here on every path.
+  gchar* weston = g_find_program_in_path("weston");
+  if (weston == nullptr) GTEST_SKIP() << "weston is not installed: the seatless session is not tried";
+  g_free(weston);
+  char folder[] = "/tmp/tvp-seatless-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string base = folder;
+  std::ofstream(base + "/answers") << "";
+  const std::string script =
+      "cd '" + base + "' || exit 1; export XDG_RUNTIME_DIR='" + base + "'; "
+      "weston --backend=headless-backend.so --socket=wayland-tvp --idle-time=0 "
+      ">weston.log 2>&1 & w=$!; trap 'kill $w 2>/dev/null; wait $w 2>/dev/null' EXIT; "
+      "for i in $(seq 1 200); do [ -S wayland-tvp ] && break; sleep 0.05; done; "
+      "[ -S wayland-tvp ] || { tail -3 weston.log >&2; exit 77; }; "
+      "env -u DISPLAY WAYLAND_DISPLAY=wayland-tvp GDK_BACKEND=wayland " +
+      std::string(TVP_PDFHOST) + " --plugins " + TVP_PLUGIN_DIR +
+      " --answers answers --log log --run ZEKT:TVPMetadata " + TVP_SAMPLE_PDF + " 2>err";
+  std::ofstream(base + "/run.sh") << script << "\n";
+  const int raw = std::system(("bash '" + base + "/run.sh'").c_str());
+  const std::string log = testfiles::readFile(base + "/log");
+  std::filesystem::remove_all(base);
+  ASSERT_TRUE(WIFEXITED(raw)) << "pdfhost crashed";
+  if (WEXITSTATUS(raw) == 77) GTEST_SKIP() << "weston's headless session did not start here";
+  EXPECT_EQ(WEXITSTATUS(raw), 0) << log;
+  EXPECT_NE(log.find("alert: The Ad Ticket dialog cannot be opened: the display has no keyboard "
+                     "or mouse. -> "),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("menu item ZEKT:TVPMetadata: done\n"), std::string::npos) << log;
 }

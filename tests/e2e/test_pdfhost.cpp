@@ -141,6 +141,19 @@ struct BrokenPlugin {
   std::string reason;
 };
 
+TEST(Pdfhost, WithoutADisplayTheWindowIsNotShownAndNothingIsMadeInTheHome)
+{
+  std::string home = tempPath("home");
+  std::filesystem::create_directory(home);
+  HostRun run = pdfhost(kPlugins + kSample, "",
+                        "env -u DISPLAY -u WAYLAND_DISPLAY -u GDK_BACKEND -u XDG_RUNTIME_DIR "
+                        "-u XDG_CACHE_HOME HOME=" + home);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "pdfhost: no display to show the window on\n");
+  EXPECT_TRUE(std::filesystem::is_empty(home)) << "no ~/.cache or anything else";
+  std::filesystem::remove_all(home);
+}
+
 TEST(Pdfhost, APluginThatFailsToLoadIsNamedAndTheHostRunsOn)
 {
   // Our module twice: as a copy (a module of its own) and as a link to that copy (the same

@@ -2,6 +2,21 @@
 # loaded by the host, and pdfhost end to end. A test's name says its case in words: parameters
 # are named, never printed as their bytes (NO_PRETTY_VALUES).
 
+# Every test runs side by side with the others (`ctest -j`). A test that needs an X server brings
+# one of its own: its suite runs each test under tests/dialog/with-own-display.sh
+# (CROSSCOMPILING_EMULATOR), or the test starts its server through that script or
+# tests/e2e/run-dialog.sh. Such tests carry the label "display" (`ctest -L display` runs them);
+# none uses the display, focus or window manager of the session ctest runs in.
+function(tvp_own_display_tests)
+  set_property(TEST ${ARGN} APPEND PROPERTY LABELS display)
+endfunction()
+
+# Tests that take many seconds start first, so that a parallel run is not left waiting on one
+# that started last. ctest learns every test's time after its first run; this is for that run.
+function(tvp_long_tests)
+  set_tests_properties(${ARGN} PROPERTIES COST 1000)
+endfunction()
+
 # The sample ad the tests open, each process on a copy of its own (tests/support/TestFiles.h):
 # examples/sample-ad.pdf is the user's to try things on.
 set(TVP_SAMPLE_FIXTURE ${CMAKE_SOURCE_DIR}/tests/fixtures/sample-ad.pdf)
@@ -31,7 +46,8 @@ target_compile_definitions(test_host PRIVATE
   TVP_PLUGIN_PATH="$<TARGET_FILE:TovarinAdTicket>"
   TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
 add_dependencies(test_host TovarinAdTicket)
-gtest_discover_tests(test_host NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST)
+# Its packet shapes take long: the suite starts among the first.
+gtest_discover_tests(test_host NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES COST 100)
 
 add_executable(test_plugin tests/plugin/test_host_conventions.cpp)
 target_link_libraries(test_plugin PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
@@ -57,7 +73,9 @@ target_compile_definitions(test_pdfhost PRIVATE
   TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
 add_dependencies(test_pdfhost pdfhost TovarinAdTicket fixture_no_entry fixture_refuses_handshake
   fixture_takes_user_locale)
-gtest_discover_tests(test_pdfhost NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+# Its runs through the dialog take seconds each: the suite starts first.
+gtest_discover_tests(test_pdfhost NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300
+  LABELS display COST 1000)
 
 # The ticket dialog driven in-process under Xvfb: the plug-in's code against the real host; and
 # the dialog command in pdfhost with the plug-in module.
@@ -74,7 +92,8 @@ target_compile_definitions(test_dialog PRIVATE
   TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}")
 add_dependencies(test_dialog pdfhost TovarinAdTicket)
 set_property(TARGET test_dialog PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
-gtest_discover_tests(test_dialog NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+gtest_discover_tests(test_dialog NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120
+  LABELS display)
 # The dialog in the work area of the screens users have, under a window manager: a 30-pixel
 # panel, a small screen, and larger text (name, screen, panel, text scale).
 foreach(screen "panel;1366x768;30;1" "small;1280x720;0;1" "text125;1366x768;0;1.25"
@@ -87,14 +106,26 @@ foreach(screen "panel;1366x768;30;1" "small;1280x720;0;1" "text125;1366x768;0;1.
     COMMAND test_dialog --gtest_filter=DialogTest.LiesInTheWorkAreaWithEveryFieldReachableByTab)
   set_tests_properties(dialog_work_area_${name} PROPERTIES TIMEOUT 120
     ENVIRONMENT "TVP_SCREEN=${size};TVP_PANEL=${panel};GDK_DPI_SCALE=${scale}")
+  tvp_own_display_tests(dialog_work_area_${name})
 endforeach()
 
 # The dialog as pdfhost shows it on the screens users have, worked by keyboard under an Xvfb
-# of its own; leaves screenshots in the build folder.
-add_test(NAME dialog_in_pdfhost_screenshots
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/screenshot-dialog.sh ${CMAKE_BINARY_DIR}
-          ${CMAKE_BINARY_DIR}/screenshots)
-set_tests_properties(dialog_in_pdfhost_screenshots PROPERTIES TIMEOUT 240)
+# of its own; leaves screenshots in the build folder. One test per screen (name, screen, panel,
+# text scale, as the script's own list), so that they run side by side.
+foreach(screen "laptop;1366x768;0;1" "panel;1366x768;30;1" "small;1280x720;0;1"
+               "text125;1366x768;0;1.25" "text150;1366x768;0;1.5")
+  list(GET screen 0 name)
+  list(GET screen 1 size)
+  list(GET screen 2 panel)
+  list(GET screen 3 scale)
+  add_test(NAME dialog_in_pdfhost_screenshots_${name}
+    COMMAND ${TVP_OWN_DISPLAY} ${CMAKE_SOURCE_DIR}/scripts/screenshot-dialog.sh
+            ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/screenshots)
+  set_tests_properties(dialog_in_pdfhost_screenshots_${name} PROPERTIES TIMEOUT 240
+    ENVIRONMENT "TVP_SCREENSHOT_SCREEN=${name};TVP_SCREEN=${size};TVP_PANEL=${panel};GDK_DPI_SCALE=${scale}")
+  tvp_own_display_tests(dialog_in_pdfhost_screenshots_${name})
+endforeach()
+tvp_long_tests(dialog_in_pdfhost_screenshots_laptop)
 
 add_executable(test_metadata tests/metadata/test_ticket_in_document.cpp)
 target_link_libraries(test_metadata PRIVATE tovarin_plugin_code pdfhost_core GTest::gtest_main)
@@ -102,7 +133,8 @@ target_compile_definitions(test_metadata PRIVATE
   TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}"
   TVP_SAMPLE_TICKET="${CMAKE_SOURCE_DIR}/examples/sample-ticket.xml")
 set_property(TARGET test_metadata PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
-gtest_discover_tests(test_metadata NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+gtest_discover_tests(test_metadata NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120
+  LABELS display)
 
 # The ticket sheet printed from the dialog in-process under Xvfb, read back with qpdf, poppler
 # and ImageMagick; leaves the last sheet and its picture in the build folder.
@@ -116,6 +148,7 @@ target_compile_definitions(test_print PRIVATE
   TVP_SAMPLE_FIXTURE="${TVP_SAMPLE_FIXTURE}"
   TVP_BUILD_DIR="${CMAKE_BINARY_DIR}")
 set_property(TARGET test_print PROPERTY CROSSCOMPILING_EMULATOR ${TVP_OWN_DISPLAY})
-gtest_discover_tests(test_print NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
+gtest_discover_tests(test_print NO_PRETTY_VALUES DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120
+  LABELS display)
 target_sources(test_metadata PRIVATE tests/metadata/test_import_export.cpp)
 

@@ -5,8 +5,16 @@ set -euo pipefail
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
   if ! command -v sudo >/dev/null 2>&1; then
-    echo "install-deps: installing packages needs root: run this script as root, or install" \
-      "sudo (apt-get install sudo, as root) and allow this user to use it" >&2
+    echo "install-deps: installing packages needs root: run this script once as root, or" \
+      "install sudo (apt-get install sudo, as root), add this user to it (adduser USER sudo)" \
+      "and log in again" >&2
+    exit 1
+  fi
+  # Asked without a password prompt first; then sudo may ask for the password once.
+  if ! sudo -n true 2>/dev/null && ! sudo -n -l >/dev/null 2>&1 &&
+    ! sudo -v 2>/dev/null; then
+    echo "install-deps: $(id -un) may not use sudo: run this script once as root, or have" \
+      "root add you to the sudo group (adduser $(id -un) sudo) and log in again" >&2
     exit 1
   fi
   as_root=(sudo)

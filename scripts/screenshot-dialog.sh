@@ -68,7 +68,8 @@ fail() {
 # The dialog's window once it is shown; the one of the previous run must be gone first.
 dialog_window() {
   local previous="${1:-}" id
-  for _ in $(seq 1 100); do
+  # As long as pdfhost runs: a busy machine only takes longer.
+  while [ -z "$host" ] || kill -0 "$host" 2>/dev/null; do
     id="$(xdotool search --onlyvisible --class pdfhost 2>/dev/null | head -1 || true)"
     if [ -n "$id" ] && [ "$id" != "$previous" ]; then
       echo "$id"
@@ -82,7 +83,7 @@ dialog_window() {
 # A window of pdfhost other than the given one (a question or a file chooser).
 other_window() {
   local id
-  for _ in $(seq 1 50); do
+  while [ -z "$host" ] || kill -0 "$host" 2>/dev/null; do
     id="$(xdotool search --onlyvisible --class pdfhost 2>/dev/null | grep -v "^$1\$" | head -1 ||
       true)"
     [ -n "$id" ] && echo "$id" && return 0
@@ -94,7 +95,12 @@ other_window() {
 # The window with its frame must lie wholly in the work area (the screen less the panel).
 check_in_work_area() {
   local info X Y WIDTH HEIGHT extents left right top bottom ax ay aw ah
-  sleep 0.5  # the window manager places and frames it in its own time
+  # The window manager places and frames it in its own time: it says so in the frame's extents.
+  while ! xprop -id "$1" _NET_FRAME_EXTENTS | grep -q '='; do
+    kill -0 "$host" 2>/dev/null || fail "pdfhost ended before its dialog was framed"
+    sleep 0.1
+  done
+  sleep 0.5  # and moves it where the toolkit asks
   # The client's place on the screen (xdotool's own counts the frame's offset twice).
   info="$(xwininfo -id "$1")"
   X="$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")"

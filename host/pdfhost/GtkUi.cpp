@@ -91,6 +91,13 @@ GLogWriterOutput dropLateLocaleWarning(GLogLevelFlags level, const GLogField* fi
   return g_log_writer_default(level, fields, count, data);
 }
 
+// Whether an environment variable is set and not empty.
+bool named(const char* variable)
+{
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
 }  // namespace
 
 bool ensureGtk()
@@ -101,8 +108,16 @@ bool ensureGtk()
     g_log_set_writer_func(dropLateLocaleWarning, nullptr, nullptr);
     // A plug-in's toolkit may have brought GTK up first (it keeps the C locale too); asking
     // for it again then is too late, and GTK would only warn.
-    if (gdk_display_get_default() == nullptr)
+    if (gdk_display_get_default() == nullptr) {
+      // Without a display named there is nothing to open: GTK would still look for a Wayland
+      // socket, and, without XDG_RUNTIME_DIR, make ~/.cache for it. A Wayland display is
+      // tried only when one is named.
+      if (!named("DISPLAY") && !named("WAYLAND_DISPLAY") && !named("GDK_BACKEND"))
+        return false;
+      if (!named("WAYLAND_DISPLAY") && !named("GDK_BACKEND"))
+        gdk_set_allowed_backends("x11");
       gtk_disable_setlocale();
+    }
     return gtk_init_check(nullptr, nullptr) != FALSE;
   }();
   return available;

@@ -5,26 +5,37 @@
 #
 #   [TVP_SCREEN=WxH] [TVP_PANEL=N] tests/dialog/with-own-display.sh COMMAND [ARGUMENT ...]
 #
-# Tests that bring up the window toolkit run in parallel. On one shared server, where other
-# tests come and go (and the server starts afresh each time its last client leaves), a test
-# could now and then not open the display at all: "the window toolkit could not be started".
-# A server per test leaves nothing to share. Xvfb picks a free display number itself and writes
-# it once it is ready; -terminate ends it with its last client even if this script is killed.
+# Tests that bring up the window toolkit run in parallel, each on a server of its own, so that
+# none shares a display, a focus or a window manager with another. The server lives until the
+# command ends: it is not started with -terminate, which would end it as soon as any short-lived
+# client (xdotool, xprop) that came first left, before the program under test had connected.
+# Xvfb picks a free display number itself and writes it only once it accepts connections; the
+# server (and openbox) are stopped on every path out of this script, an interrupt included.
 set -uo pipefail
 
+xvfb=""
+wm=""
+config=""
+cleanup() {
+  [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+  [ -n "$config" ] && rm -rf "$config"
+  wm="" xvfb="" config=""
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
 coproc XVFB {
-  exec Xvfb -displayfd 1 -screen 0 "${TVP_SCREEN:-1280x1024}x24" -nolisten tcp -terminate \
-    2>/dev/null
+  exec Xvfb -displayfd 1 -screen 0 "${TVP_SCREEN:-1280x1024}x24" -nolisten tcp 2>/dev/null
 }
 xvfb="$XVFB_PID"
-if ! read -r number <&"${XVFB[0]}"; then
+if ! read -r number <&"${XVFB[0]}" || [ -z "$number" ]; then
   echo "with-own-display: Xvfb did not start" >&2
   exit 1
 fi
 export DISPLAY=":$number"
 
-wm=""
-config=""
 if [ -n "${TVP_PANEL:-}" ]; then
   # openbox's margins are its way to keep room for a panel; its files go to a folder of ours.
   config="$(mktemp -d)"
@@ -36,21 +47,22 @@ if [ -n "${TVP_PANEL:-}" ]; then
   <keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>
 </openbox_config>
 XML
-  # A client that came and went before openbox connected would end the server: openbox itself
-  # says when it is up.
+  # openbox says itself when it manages the screen: the command starts only then. The fifo is
+  # read until openbox writes to it, or until openbox ends without doing so.
+  mkfifo "$config/ready"
   XDG_CONFIG_HOME="$config" XDG_CACHE_HOME="$config" \
-    openbox --startup "touch $config/ready" >/dev/null 2>&1 &
+    openbox --startup "sh -c 'echo ready > $config/ready'" >/dev/null 2>&1 &
   wm=$!
-  for _ in $(seq 1 100); do
-    [ -e "$config/ready" ] && break
-    sleep 0.05
-  done
+  ( while kill -0 "$wm" 2>/dev/null; do sleep 0.2; done; exec 3>"$config/ready" ) &
+  watcher=$!
+  if ! read -r _ <"$config/ready"; then
+    echo "with-own-display: openbox did not start" >&2
+    kill "$watcher" 2>/dev/null
+    exit 1
+  fi
+  kill "$watcher" 2>/dev/null
 fi
 
+# Not exec: the traps above take the server down once the command is over.
 "$@"
-status=$?
-[ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
-[ -n "$config" ] && rm -rf "$config"
-kill "$xvfb" 2>/dev/null
-wait "$xvfb" 2>/dev/null
-exit "$status"
+exit $?

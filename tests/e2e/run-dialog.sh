@@ -16,20 +16,24 @@ xvfb=
 host=
 cleanup() {
   [ -n "$host" ] && kill "$host" 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 
-# A display number nobody else holds, chosen by Xvfb itself.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 1 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.05
-done
+# A display number nobody else holds, chosen by Xvfb itself and written once the server accepts
+# connections. The server lives until this script ends (no -terminate: xdotool's short
+# connections must not take it down).
+coproc XVFB { exec Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null; }
+xvfb=$XVFB_PID
+if ! read -r number <&"${XVFB[0]}" || [ -z "$number" ]; then
+  echo "run-dialog: Xvfb did not start" >&2
+  exit 1
+fi
 export NO_AT_BRIDGE=1
-export DISPLAY=":$(cat "$work/display")"
+export DISPLAY=":$number"
 
 runs=()
 for _ in "$@"; do runs+=(--run ZEKT:TVPMetadata); done
@@ -41,7 +45,8 @@ host=$!
 # The dialog's window once it is shown; the previous one must be gone first.
 dialog_window() {
   local previous=$1 id
-  for _ in $(seq 1 300); do
+  # As long as pdfhost runs (at most a minute): a busy machine may take its time.
+  while :; do
     id=$(xdotool search --onlyvisible --class pdfhost 2>/dev/null | head -1 || true)
     if [ -n "$id" ] && [ "$id" != "$previous" ]; then
       echo "$id"
@@ -50,7 +55,6 @@ dialog_window() {
     kill -0 "$host" 2>/dev/null || return 1
     sleep 0.05
   done
-  return 1
 }
 
 press() {

@@ -16,7 +16,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 
@@ -422,11 +421,7 @@ std::string openWithLittleMemory(const std::string& file, long megabytes)
   pid_t child = ::fork();
   if (child == 0) {
     ::close(channel[0]);
-    long size = 0;
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-      if (line.rfind("VmSize:", 0) == 0)
-        size = std::stol(line.substr(7)) * 1024;
+    long size = testfiles::addressSpaceInUse();
     struct rlimit limited {};
     ::getrlimit(RLIMIT_AS, &limited);
     limited.rlim_cur = static_cast<rlim_t>(size + (megabytes << 20));

@@ -327,11 +327,7 @@ TEST(HostCallTrap, NoCppExceptionCrossesAHostCallIntoThePlugin)
   // Too little memory to copy a text: the memory error.
   std::string large(64 << 20, 'm');
   ASText text = host.tables.ASExtra.ASTextNew();
-  long size = 0;
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmSize:", 0) == 0)
-      size = std::stol(line.substr(7)) * 1024;
+  long size = testfiles::addressSpaceInUse();
   struct rlimit saved {};
   ::getrlimit(RLIMIT_AS, &saved);
   struct rlimit limited = saved;

@@ -43,6 +43,28 @@ inline std::string shell(const std::string& command, int* status = nullptr)
   return output;
 }
 
+// The warnings of a `qpdf --check` report `after` that an earlier report `before` did not hold.
+inline std::string newWarnings(const std::string& before, const std::string& after)
+{
+  std::string added;
+  std::istringstream lines(after);
+  for (std::string line; std::getline(lines, line);)
+    if (line.find("WARNING") != std::string::npos && before.find(line) == std::string::npos)
+      added += line + "\n";
+  return added;
+}
+
+// The address space the process holds now, in bytes, as the kernel counts it for RLIMIT_AS.
+inline long addressSpaceInUse()
+{
+  long size = 0;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmSize:", 0) == 0)
+      size = std::stol(line.substr(7)) * 1024;
+  return size;
+}
+
 // How many times `what` stands in `text`.
 inline int countOf(const std::string& text, const std::string& what)
 {
